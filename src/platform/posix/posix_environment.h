@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/environment.h"
+
+namespace inst {
+
+class PosixEnvironment final : public Environment {
+ public:
+  std::string get(std::string_view name) const override;
+};
+
+}  // namespace inst

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace inst {
+
+// The outcome of one file operation: success, or the path it failed on and the system's reason.
+class Status {
+ public:
+  static Status success() { return Status(); }
+  static Status failure(std::string path, std::string reason) {
+    Status s;
+    s.failed_ = true;
+    s.path_ = std::move(path);
+    s.reason_ = std::move(reason);
+    return s;
+  }
+
+  bool ok() const { return !failed_; }
+  explicit operator bool() const { return ok(); }
+  const std::string& path() const { return path_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  bool failed_ = false;
+  std::string path_;
+  std::string reason_;
+};
+
+}  // namespace inst
