@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/mci_port.h"
+#include "platform/message_box.h"
+
+namespace inst {
+
+// The sound player: one file at a time, through command texts sent to the multimedia command
+// interface under the alias "audio". It keeps no record of the device's state.
+class mci {
+ public:
+  mci(MciPort& port, FileSystem& fs, MessageBoxes& boxes,
+      std::function<std::string()> applicationTitle);
+
+  void FileName(const std::string& path);
+  std::string FileName() const;
+  // Byte settings: anything outside the accepted range (also below 0 or above 255, never
+  // wrapped) is refused with the player's message.
+  void PlayMode(int mode);
+  std::uint8_t PlayMode() const;
+  void volume(int level);
+  std::uint8_t volume() const;
+
+  void OpenFile();
+  void Play();
+  void CloseFile();
+  void Pause();
+  bool IsPlaying();
+
+ private:
+  void Resume();
+  // ...
+};
+
+}  // namespace inst

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/environment.h"
+#include "platform/file_system.h"
+#include "platform/profile.h"
+#include "platform/sleeper.h"
+#include "platform/status.h"
+
+namespace inst {
+
+struct VersionBox {
+  std::string caption;  // the version name
+  int value = 0;        // 0 unticked, anything else ticked
+};
+
+struct InstallServices {
+  FileSystem& fs;
+  Profile& profile;
+  Environment& env;
+  Sleeper& sleeper;
+};
+
+// The install after the tick check: reads the four install settings from `setupIniPath`, then
+// walks the ticked versions (index below both versionCount and 4) and their language folders.
+// Stops at the first failure and returns it; nothing after it runs.
+Status RunInstall(InstallServices services, const std::string& exeFolder,
+                  const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
+                  std::int16_t versionCount);
+
+}  // namespace inst

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/status.h"
+
+namespace inst::posix {
+
+// Windows paths on a POSIX file system: "\" and "/" both separate components, and each
+// component is resolved without regard to letter case.
+
+// A name upper-cased the way NTFS compares names (ASCII and Latin-1 letters).
+std::string upperName(std::string_view utf8);
+bool sameName(std::string_view a, std::string_view b);
+// NTFS listing order: names compared after upper-casing, ordinal.
+bool ntfsLess(std::string_view a, std::string_view b);
+
+// The native path for a Windows path. Every existing component is matched exactly first,
+// otherwise without regard to case (the first match in listing order); from the first
+// component that does not exist on, the rest is kept as written.
+std::string resolvePath(std::string_view windowsPath);
+
+// The prefix of the temporary files written beside a target before the rename; a file with
+// it is a leftover of an interrupted write and may be removed.
+inline constexpr std::string_view kTempPrefix = ".instalador-tmp-";
+
+// Creates a temporary file beside `nativeTarget` (same folder) and opens it for writing.
+// Returns the descriptor, or -1 with `error` set to the system's reason.
+int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error);
+
+// Gives the temporary file the target's permissions (or the usual ones for a new file),
+// closes it and renames it over the target. On failure the temporary file is removed.
+Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
+                  const std::string& shownPath);
+
+// Writes `bytes` as the whole new content of `nativeTarget` through a temporary file and one
+// rename, so the target is always either the old file or the new one.
+Status replaceFile(const std::string& nativeTarget, std::string_view bytes,
+                   const std::string& shownPath);
+
+}  // namespace inst::posix

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/profile.h"
+#include "platform/status.h"
+
+namespace inst {
+
+// Reads one value (at most 254 characters) through the profile functions; the empty text when
+// the file, the section or the key is missing. Arguments and result are program text.
+std::string ReadIniValue(Profile& profile, const std::string& section, const std::string& key,
+                         const std::string& path);
+
+// Writes one value and returns 1 whatever happened, as its callers expect.
+std::int16_t WriteIniValue(Profile& profile, const std::string& section, const std::string& key,
+                           const std::string& value, const std::string& path);
+
+// The same write, for callers that must know whether it reached the file.
+Status TryWriteIniValue(Profile& profile, const std::string& section, const std::string& key,
+                        const std::string& value, const std::string& path);
+
+}  // namespace inst
