@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +14,9 @@
 namespace inst::posix {
 namespace {
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 bool exists(const std::string& path) {
   struct stat st;
@@ -55,7 +58,9 @@ std::string upperName(std::string_view utf8) {
   return out;
 }
 
-bool sameName(std::string_view a, std::string_view b) { return upperName(a) == upperName(b); }
+bool sameName(std::string_view a, std::string_view b) {
+  return upperName(a) == upperName(b);
+}
 
 bool ntfsLess(std::string_view a, std::string_view b) {
   std::string ua = upperName(a), ub = upperName(b);
@@ -65,43 +70,40 @@ bool ntfsLess(std::string_view a, std::string_view b) {
 
 std::string resolvePath(std::string_view windowsPath) {
   std::string native;
-  std::size_t i = 0;
-  if (!windowsPath.empty() && isSeparator(windowsPath[0])) native = "/";
+  if (!windowsPath.empty() && isSeparator(windowsPath[0])) native.push_back('/');
   bool matching = true;
+  std::size_t i = 0;
   while (i < windowsPath.size()) {
     while (i < windowsPath.size() && isSeparator(windowsPath[i])) ++i;
     std::size_t start = i;
     while (i < windowsPath.size() && !isSeparator(windowsPath[i])) ++i;
     std::string_view part = windowsPath.substr(start, i - start);
     if (part.empty() || part == ".") continue;
-    std::string base = native;
-    if (!base.empty() && base.back() != '/') base += '/';
-    if (part == "..") {
-      native = base + "..";
-      continue;
-    }
-    std::string exact = base + std::string(part);
-    if (matching && !exists(exact)) {
-      std::string found;
-      if (findIgnoringCase(base, part, found)) {
-        native = base + found;
-        continue;
-      }
+    if (!native.empty() && native.back() != '/') native.push_back('/');
+    const std::size_t folderLength = native.size();
+    native.append(part);
+    if (part == ".." || !matching || exists(native)) continue;
+    native.resize(folderLength);
+    std::string found;
+    if (findIgnoringCase(native, part, found)) {
+      native.append(found);
+    } else {
       matching = false;
+      native.append(part);
     }
-    native = exact;
   }
-  if (native.empty()) native = ".";
+  if (native.empty()) native.push_back('.');
   return native;
 }
 
 int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error) {
   std::size_t slash = nativeTarget.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string() : nativeTarget.substr(0, slash + 1);
+  std::string folder =
+      slash == std::string::npos ? std::string() : nativeTarget.substr(0, slash + 1);
   std::string pattern = folder + std::string(kTempPrefix) + "XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
-  int fd = mkstemp(buffer.data());
+  int fd = mkostemp(buffer.data(), O_CLOEXEC);
   if (fd < 0) {
     error = std::strerror(errno);
     return -1;
@@ -132,22 +134,79 @@ Status commitTemp(int fd, const std::string& tempPath, const std::string& native
   return Status::success();
 }
 
+namespace {
+
+// Large enough that a system call moves a lot at once, small enough to bound what one call holds.
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+constexpr std::size_t kBuffer = std::size_t{64} << 10;
+
+// Errors that say "this method cannot do it here", not "the copy failed": another method may.
+bool unsupported(int error) {
+  return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP ||
+         error == EPERM;  // some sandboxes refuse the newer system calls this way
+}
+
+int writeAll(int to, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = write(to, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int copyBytes(int from, int to, CopyMethod first) {
+  // With null offsets both calls advance the descriptors' own offsets, so a method that gives
+  // up half way hands over to the next one exactly where it stopped.
+  CopyMethod method = first;
+  if (method == CopyMethod::CopyFileRange) {
+    for (;;) {
+      ssize_t n = copy_file_range(from, nullptr, to, nullptr, kChunk, 0);
+      if (n > 0) continue;
+      if (n == 0) return 0;
+      if (errno == EINTR) continue;
+      if (!unsupported(errno)) return errno;
+      method = CopyMethod::SendFile;
+      break;
+    }
+  }
+  if (method == CopyMethod::SendFile) {
+    for (;;) {
+      ssize_t n = sendfile(to, from, nullptr, kChunk);
+      if (n > 0) continue;
+      if (n == 0) return 0;
+      if (errno == EINTR) continue;
+      if (!unsupported(errno)) return errno;
+      break;
+    }
+  }
+  std::vector<char> buffer(kBuffer);
+  for (;;) {
+    ssize_t n = read(from, buffer.data(), buffer.size());
+    if (n == 0) return 0;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (int error = writeAll(to, buffer.data(), static_cast<std::size_t>(n))) return error;
+  }
+}
+
 Status replaceFile(const std::string& nativeTarget, std::string_view bytes,
                    const std::string& shownPath) {
   std::string tempPath, error;
   int fd = openTempBeside(nativeTarget, tempPath, error);
   if (fd < 0) return Status::failure(shownPath, error);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int failure = errno;
-      close(fd);
-      unlink(tempPath.c_str());
-      return Status::failure(shownPath, std::strerror(failure));
-    }
-    done += static_cast<std::size_t>(n);
+  if (int failure = writeAll(fd, bytes.data(), bytes.size())) {
+    close(fd);
+    unlink(tempPath.c_str());
+    return Status::failure(shownPath, std::strerror(failure));
   }
   return commitTemp(fd, tempPath, nativeTarget, shownPath);
 }

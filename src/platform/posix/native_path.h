@@ -34,6 +34,14 @@ int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::
 Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
                   const std::string& shownPath);
 
+// How copyBytes moves the data. Each method falls back to the next when the kernel or the file
+// system cannot do it; the later ones exist to test the fallbacks.
+enum class CopyMethod { CopyFileRange, SendFile, ReadWrite };
+
+// Copies from the current offset of `from` to its end into `to`, in bounded memory whatever the
+// size. Returns 0, or the errno of the failure.
+int copyBytes(int from, int to, CopyMethod first = CopyMethod::CopyFileRange);
+
 // Writes `bytes` as the whole new content of `nativeTarget` through a temporary file and one
 // rename, so the target is always either the old file or the new one.
 Status replaceFile(const std::string& nativeTarget, std::string_view bytes,

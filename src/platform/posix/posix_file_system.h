@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace inst {
+
+// The file-system service on POSIX, with the Windows behaviour the installer relies on: paths
+// resolved without regard to case, NTFS listing order, "hidden" meaning a name that begins with
+// a dot, and every file written through a temporary file and one rename.
+//
+// copyFolder creates the destination folder when it is missing, but not its parents: a missing
+// parent is reported, so a wrong path never plants a new folder tree. A folder that contains
+// itself through a link is reported as ELOOP rather than copied forever; the same folder reached
+// twice without a cycle is copied twice, as Windows does; a destination that lies inside the
+// source is not copied into itself. Names that are neither files nor folders (pipes, sockets,
+// devices) are not files to Windows and are left out.
+class PosixFileSystem final : public FileSystem {
+ public:
+  bool fileExists(const std::string& path) override;
+  bool normalFileExists(const std::string& path) override;
+  bool folderExists(const std::string& path) override;
+  Status subFolders(const std::string& path, std::vector<SubFolder>& out) override;
+  Status copyFolder(const std::string& source, const std::string& destination) override;
+  Status copyFile(const std::string& source, const std::string& destination) override;
+  Status readFile(const std::string& path, std::string& bytes) override;
+};
+
+}  // namespace inst

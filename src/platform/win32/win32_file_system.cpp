@@ -1,0 +1,331 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "platform/win32/wide.h"
+
+namespace inst {
+namespace {
+
+constexpr std::wstring_view kTempPrefix = L".instalador-tmp-";
+
+bool isSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+Status failure(const std::string& shown, DWORD error) {
+  return Status::failure(shown, win32::errorText(error));
+}
+
+std::string shownBase(const std::string& path) {
+  std::size_t end = path.size();
+  while (end > 1 && isSeparator(path[end - 1])) --end;
+  return path.substr(0, end);
+}
+
+std::string shownChild(const std::string& base, const std::string& name) {
+  if (!base.empty() && isSeparator(base.back())) return base + name;
+  return base + "\\" + name;
+}
+
+std::wstring wideChild(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
+  return folder + L"\\" + name;
+}
+
+// Near the classic limit the API wants the "\\?\" form, which takes only full, normalised paths.
+std::wstring systemPath(std::wstring path) {
+  constexpr std::size_t kRoom = MAX_PATH - 20;  // what an appended name or temp suffix may add
+  if (path.size() < kRoom || path.starts_with(L"\\\\?\\")) return path;
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::wstring systemPath(const std::string& utf8) {
+  return systemPath(win32::toWide(utf8));
+}
+
+DWORD attributesOf(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str());
+}
+
+struct Entry {
+  std::wstring name;
+  DWORD attributes;
+  bool folder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
+};
+
+// The names matching `pattern` ("folder\*" for all), "." and ".." left out.
+DWORD find(const std::wstring& pattern, std::vector<Entry>& out) {
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                              nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  do {
+    std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") out.push_back({std::wstring(name), data.dwFileAttributes});
+  } while (FindNextFileW(h, &data));
+  DWORD error = GetLastError();
+  FindClose(h);
+  return error == ERROR_NO_MORE_FILES ? 0 : error;
+}
+
+DWORD listFolder(const std::wstring& folder, std::vector<Entry>& out) {
+  DWORD error = find(systemPath(wideChild(folder, L"*")), out);
+  // Only a drive root can hold nothing at all, not even "." and "..".
+  if (error == ERROR_FILE_NOT_FOUND) {
+    DWORD a = attributesOf(systemPath(folder));
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  }
+  return error;
+}
+
+int compareNames(const std::wstring& a, const std::wstring& b, bool ignoreCase) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), ignoreCase ? TRUE : FALSE);
+}
+
+void sortNtfs(std::vector<Entry>& entries) {
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    int c = compareNames(a.name, b.name, true);
+    if (c != CSTR_EQUAL) return c == CSTR_LESS_THAN;
+    return compareNames(a.name, b.name, false) == CSTR_LESS_THAN;
+  });
+}
+
+using FolderId = std::tuple<DWORD, DWORD, DWORD>;  // volume serial, file index high and low
+
+DWORD folderId(const std::wstring& path, FolderId& id) {
+  HANDLE h = CreateFileW(systemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  BY_HANDLE_FILE_INFORMATION info;
+  DWORD error = GetFileInformationByHandle(h, &info) ? 0 : GetLastError();
+  CloseHandle(h);
+  if (!error) id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return error;
+}
+
+// The name under which `name` already exists in `folder`, whatever its case, with its attributes;
+// `name` itself and INVALID_FILE_ATTRIBUTES when there is none.
+std::wstring existingName(const std::wstring& folder, const std::wstring& name, DWORD& attributes) {
+  attributes = INVALID_FILE_ATTRIBUTES;
+  std::vector<Entry> found;
+  if (find(systemPath(wideChild(folder, name)), found) != 0 || found.empty()) return name;
+  attributes = found.front().attributes;
+  return found.front().name;
+}
+
+void removeLeftovers(const std::wstring& folder) {
+  std::vector<Entry> found;
+  find(systemPath(wideChild(folder, std::wstring(kTempPrefix) + L"*")), found);
+  for (const Entry& e : found)
+    if (!e.folder() && e.name.starts_with(kTempPrefix))
+      DeleteFileW(systemPath(wideChild(folder, e.name)).c_str());
+}
+
+// Copies one file over `target` (existing or not) through a temporary file in `folder`.
+Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
+                       const std::wstring& target, const std::string& shownTarget) {
+  static unsigned counter = 0;
+  std::wstring temp;
+  for (int attempt = 0;; ++attempt) {
+    std::wstring suffix =
+        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    temp = systemPath(wideChild(folder, std::wstring(kTempPrefix) + suffix));
+    if (CopyFileW(systemPath(source).c_str(), temp.c_str(), TRUE)) break;
+    DWORD error = GetLastError();
+    if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100)
+      return failure(shownTarget, error);
+  }
+  // A read-only source must not make the installed file one that the next install cannot replace.
+  DWORD a = attributesOf(temp);
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesW(temp.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+  if (!MoveFileExW(temp.c_str(), systemPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DWORD error = GetLastError();
+    DeleteFileW(temp.c_str());
+    return failure(shownTarget, error);
+  }
+  return Status::success();
+}
+
+struct Frame {
+  std::wstring source, target;
+  std::string shownSource, shownTarget;
+  FolderId id;
+  std::vector<Entry> entries;
+  std::size_t next = 0;
+};
+
+Status openFrame(Frame& f) {
+  if (DWORD error = listFolder(f.source, f.entries)) return failure(f.shownSource, error);
+  sortNtfs(f.entries);
+  removeLeftovers(f.target);
+  return Status::success();
+}
+
+}  // namespace
+
+bool Win32FileSystem::fileExists(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD a = attributesOf(systemPath(path));
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32FileSystem::normalFileExists(const std::string& path) {
+  if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
+  DWORD a = attributesOf(systemPath(path));
+  constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  return a != INVALID_FILE_ATTRIBUTES && !(a & kNotNormal);
+}
+
+bool Win32FileSystem::folderExists(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD a = attributesOf(systemPath(path));
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Status Win32FileSystem::subFolders(const std::string& path, std::vector<SubFolder>& out) {
+  out.clear();
+  if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
+  const std::string base = shownBase(path);
+  std::vector<Entry> entries;
+  if (DWORD error = listFolder(win32::toWide(base), entries)) return failure(base, error);
+  std::erase_if(entries, [](const Entry& e) { return !e.folder(); });
+  sortNtfs(entries);
+  out.reserve(entries.size());
+  for (const Entry& e : entries) {
+    std::string name = win32::toUtf8(e.name);
+    std::string full = shownChild(base, name);
+    out.push_back({std::move(name), std::move(full)});
+  }
+  return Status::success();
+}
+
+Status Win32FileSystem::copyFolder(const std::string& source, const std::string& destination) {
+  const std::string shownSource = shownBase(source), shownTarget = shownBase(destination);
+  if (source.empty()) return failure(source, ERROR_PATH_NOT_FOUND);
+  if (destination.empty()) return failure(destination, ERROR_PATH_NOT_FOUND);
+  const std::wstring wideSource = win32::toWide(shownSource);
+  const std::wstring wideTarget = win32::toWide(shownTarget);
+
+  DWORD a = attributesOf(systemPath(wideSource));
+  if (a == INVALID_FILE_ATTRIBUTES) return failure(shownSource, GetLastError());
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return failure(shownSource, ERROR_DIRECTORY);
+  a = attributesOf(systemPath(wideTarget));
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    if (!CreateDirectoryW(systemPath(wideTarget).c_str(), nullptr))
+      return failure(shownTarget, GetLastError());
+  } else if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+    return failure(shownTarget, ERROR_DIRECTORY);
+  }
+
+  FolderId sourceId, targetId;
+  if (DWORD error = folderId(wideSource, sourceId)) return failure(shownSource, error);
+  if (DWORD error = folderId(wideTarget, targetId)) return failure(shownTarget, error);
+  if (sourceId == targetId) return Status::success();  // every file already is its own copy
+
+  // Iterative, so that depth costs heap, not stack; `open` holds the folders being copied.
+  std::set<FolderId> open{sourceId};
+  std::vector<Frame> stack;
+  stack.push_back({wideSource, wideTarget, shownSource, shownTarget, sourceId, {}, 0});
+  if (Status s = openFrame(stack.back()); !s) return s;
+
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    if (f.next == f.entries.size()) {
+      open.erase(f.id);
+      stack.pop_back();
+      continue;
+    }
+    const Entry& e = f.entries[f.next++];
+    if (e.name.starts_with(kTempPrefix)) continue;  // never part of a package
+    const std::wstring from = wideChild(f.source, e.name);
+    const std::string shownFrom = shownChild(f.shownSource, win32::toUtf8(e.name));
+    DWORD existing;
+    const std::wstring targetName = existingName(f.target, e.name, existing);
+    const std::wstring to = wideChild(f.target, targetName);
+    const std::string shownTo = shownChild(f.shownTarget, win32::toUtf8(targetName));
+
+    if (!e.folder()) {
+      if (Status s = copyThroughTemp(from, f.target, to, shownTo); !s) return s;
+      continue;
+    }
+    FolderId id;
+    if (DWORD error = folderId(from, id)) return failure(shownFrom, error);
+    if (id == targetId) continue;  // the destination lies inside the source
+    if (open.contains(id)) return failure(shownFrom, ERROR_CANT_RESOLVE_FILENAME);
+    if (existing == INVALID_FILE_ATTRIBUTES) {
+      if (!CreateDirectoryW(systemPath(to).c_str(), nullptr))
+        return failure(shownTo, GetLastError());
+    } else if (!(existing & FILE_ATTRIBUTE_DIRECTORY)) {
+      return failure(shownTo, ERROR_ALREADY_EXISTS);
+    }
+    Frame child{from, to, shownFrom, shownTo, id, {}, 0};
+    if (Status s = openFrame(child); !s) return s;
+    open.insert(id);
+    stack.push_back(std::move(child));  // `f` and `e` are not used past this point
+  }
+  return Status::success();
+}
+
+Status Win32FileSystem::copyFile(const std::string& source, const std::string& destination) {
+  if (source.empty()) return failure(source, ERROR_FILE_NOT_FOUND);
+  if (destination.empty()) return failure(destination, ERROR_PATH_NOT_FOUND);
+  DWORD a = attributesOf(systemPath(source));
+  if (a == INVALID_FILE_ATTRIBUTES) return failure(source, GetLastError());
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return failure(source, ERROR_ACCESS_DENIED);
+
+  std::wstring target = win32::toWide(destination);
+  std::size_t cut = target.find_last_of(L"\\/");
+  std::wstring folder = cut == std::wstring::npos ? L"." : target.substr(0, cut);
+  if (cut == 0 || (cut == 2 && target[1] == L':')) folder = target.substr(0, cut + 1);
+  std::wstring name = cut == std::wstring::npos ? target : target.substr(cut + 1);
+  DWORD existing;
+  name = existingName(folder, name, existing);
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY))
+    return failure(destination, ERROR_ACCESS_DENIED);
+  removeLeftovers(folder);
+  return copyThroughTemp(win32::toWide(source), folder, wideChild(folder, name), destination);
+}
+
+Status Win32FileSystem::readFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
+  HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return failure(path, GetLastError());
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(h, &size)) bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  char buffer[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(h, buffer, sizeof buffer, &got, nullptr)) {
+      DWORD error = GetLastError();
+      CloseHandle(h);
+      bytes.clear();
+      return failure(path, error);
+    }
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  CloseHandle(h);
+  return Status::success();
+}
+
+}  // namespace inst
