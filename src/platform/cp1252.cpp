@@ -57,7 +57,11 @@ std::string encode(std::string_view utf8) {
   std::size_t i = 0;
   while (i < utf8.size()) {
     auto b = static_cast<unsigned char>(utf8[i]);
-    std::size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    std::size_t len = b < 0x80           ? 1
+                      : (b >> 5) == 0x6  ? 2
+                      : (b >> 4) == 0xE  ? 3
+                      : (b >> 3) == 0x1E ? 4
+                                         : 0;
     if (len == 0 || i + len > utf8.size()) {
       out += '?';
       ++i;

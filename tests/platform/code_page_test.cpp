@@ -31,10 +31,10 @@ TEST(Cp1252, RoundTripsEveryMappedCharacter) {
 }
 
 TEST(Cp1252, UnmappableAndInvalidInputBecomesQuestionMarks) {
-  EXPECT_EQ(cp1252::encode("\xE4\xB8\xAD"), "?");       // a CJK character
-  EXPECT_EQ(cp1252::encode("\xF0\x9F\x98\x80"), "?");   // outside the BMP
-  EXPECT_EQ(cp1252::encode("a\xC3"), "a?");             // cut short
-  EXPECT_EQ(cp1252::encode("\xFF\xFE"), "??");          // never valid UTF-8
+  EXPECT_EQ(cp1252::encode("\xE4\xB8\xAD"), "?");      // a CJK character
+  EXPECT_EQ(cp1252::encode("\xF0\x9F\x98\x80"), "?");  // outside the BMP
+  EXPECT_EQ(cp1252::encode("a\xC3"), "a?");            // cut short
+  EXPECT_EQ(cp1252::encode("\xFF\xFE"), "??");         // never valid UTF-8
 }
 
 TEST(CodePage, SystemCodePageIsWindows1252) {

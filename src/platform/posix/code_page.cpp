@@ -5,7 +5,11 @@
 namespace inst {
 
 // Where the platform has no ANSI code page, it is Windows-1252.
-std::string toAnsi(std::string_view utf8) { return cp1252::encode(utf8); }
-std::string fromAnsi(std::string_view ansi) { return cp1252::decode(ansi); }
+std::string toAnsi(std::string_view utf8) {
+  return cp1252::encode(utf8);
+}
+std::string fromAnsi(std::string_view ansi) {
+  return cp1252::decode(ansi);
+}
 
 }  // namespace inst

@@ -26,7 +26,8 @@ std::string PosixEnvironment::get(std::string_view name) const {
   for (char** e = environ; e && *e; ++e) {
     const char* eq = std::strchr(*e, '=');
     if (!eq) continue;
-    if (sameIgnoringCase(std::string_view(*e, static_cast<std::size_t>(eq - *e)), name)) return eq + 1;
+    if (sameIgnoringCase(std::string_view(*e, static_cast<std::size_t>(eq - *e)), name))
+      return eq + 1;
   }
   return {};
 }

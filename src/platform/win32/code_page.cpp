@@ -25,7 +25,11 @@ std::string narrow(const std::wstring& wide, UINT codePage) {
 
 }  // namespace
 
-std::string toAnsi(std::string_view utf8) { return narrow(widen(utf8, CP_UTF8), CP_ACP); }
-std::string fromAnsi(std::string_view ansi) { return narrow(widen(ansi, CP_ACP), CP_UTF8); }
+std::string toAnsi(std::string_view utf8) {
+  return narrow(widen(utf8, CP_UTF8), CP_ACP);
+}
+std::string fromAnsi(std::string_view ansi) {
+  return narrow(widen(ansi, CP_ACP), CP_UTF8);
+}
 
 }  // namespace inst

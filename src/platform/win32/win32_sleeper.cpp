@@ -4,6 +4,8 @@
 
 namespace inst {
 
-void Win32Sleeper::sleep(unsigned milliseconds) { Sleep(milliseconds); }
+void Win32Sleeper::sleep(unsigned milliseconds) {
+  Sleep(milliseconds);
+}
 
 }  // namespace inst

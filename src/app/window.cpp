@@ -1,0 +1,106 @@
+#include "app/window.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+namespace inst {
+
+Window::Window(std::string name, std::string caption_, double width_, double height_)
+    : caption(std::move(caption_)), width(width_), height(height_), name_(std::move(name)) {}
+
+Control& Window::add(Control control) {
+  controls_.push_back(std::move(control));
+  return controls_.back();
+}
+
+Control* Window::find(std::string_view name) {
+  for (Control& c : controls_)
+    if (c.name == name) return &c;
+  return nullptr;
+}
+
+const Control* Window::find(std::string_view name) const {
+  for (const Control& c : controls_)
+    if (c.name == name) return &c;
+  return nullptr;
+}
+
+Control& Window::control(std::string_view name) {
+  if (Control* c = find(name)) return *c;
+  throw std::logic_error("no control " + std::string(name) + " on " + name_);
+}
+
+std::vector<const Control*> Window::tabOrder() const {
+  std::vector<const Control*> order;
+  for (const Control& c : controls_) order.push_back(&c);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Control* a, const Control* b) { return a->tabIndex < b->tabIndex; });
+  return order;
+}
+
+void Window::setTabIndex(std::string_view name, int index) {
+  std::vector<const Control*> order = tabOrder();
+  Control& moved = control(name);
+  order.erase(std::find(order.begin(), order.end(), &moved));
+  auto at = static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(order.size())));
+  order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), &moved);
+  for (std::size_t i = 0; i < order.size(); ++i)
+    const_cast<Control*>(order[i])->tabIndex = static_cast<int>(i);
+}
+
+void Window::setFocus(std::string_view name) {
+  focus_ = std::string(name);
+}
+
+bool Window::usable(const Control& c) const {
+  if (!c.visible || !c.enabled) return false;
+  if (c.container.empty()) return true;
+  const Control* parent = find(c.container);
+  return parent == nullptr || usable(*parent);
+}
+
+bool Window::canFocus(const Control& c) const {
+  return c.kind != ControlKind::Frame && c.tabStop && usable(c);
+}
+
+const Control* Window::nextFocusable(std::string_view after, bool forward) const {
+  std::vector<const Control*> order = tabOrder();
+  if (!forward) std::reverse(order.begin(), order.end());
+  std::size_t n = order.size();
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (order[i]->name == after) {
+      start = i + 1;
+      break;
+    }
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    const Control* c = order[(start + k) % n];
+    if (canFocus(*c)) return c;
+  }
+  return nullptr;
+}
+
+char AccessKey(std::string_view caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(caption[i + 1])));
+  }
+  return 0;
+}
+
+const Control* Window::accessKeyTarget(char letter) const {
+  char wanted = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  for (const Control* c : tabOrder()) {
+    if (c->kind == ControlKind::TextBox || !usable(*c)) continue;
+    if (AccessKey(c->caption) == wanted) return c;
+  }
+  return nullptr;
+}
+
+}  // namespace inst

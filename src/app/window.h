@@ -1,0 +1,74 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace inst {
+
+enum class ControlKind { Frame, CheckBox, Button, TextBox };
+
+// One control as the window designer holds it. Geometry is in twips, relative to the container.
+struct Control {
+  std::string name;  // "Command1", "Check1(0)"
+  ControlKind kind = ControlKind::Button;
+  std::string container;  // empty: the window itself; otherwise the frame's name
+  std::string caption;    // "&" marks the access key, "&&" is a literal "&"
+  std::string text;       // text boxes only
+  double left = 0, top = 0, width = 0, height = 0;
+  int tabIndex = 0;
+  bool enabled = true;
+  bool visible = true;
+  bool tabStop = true;
+  int value = 0;  // checkboxes: 0 unticked, 1 ticked
+};
+
+// The keys a user can press in a window.
+enum class Key { Tab, ShiftTab, Space, Enter, Esc, Alt };
+
+// A window as data: what the handlers change and a front end shows.
+class Window {
+ public:
+  Window(std::string name, std::string caption, double width, double height);
+
+  const std::string& name() const { return name_; }
+
+  std::string caption;
+  double left = 0, top = 0, width = 0, height = 0;  // outer size and position, twips
+  std::string cancelButton;                         // activated by Esc; empty when none
+
+  Control& add(Control control);
+  Control* find(std::string_view name);
+  const Control* find(std::string_view name) const;
+  Control& control(std::string_view name);  // the control must exist
+  const std::vector<Control>& controls() const { return controls_; }
+
+  // Gives a control its tab index; the others move along so the indices stay 0..n-1.
+  void setTabIndex(std::string_view name, int index);
+  // The controls in tab-index order.
+  std::vector<const Control*> tabOrder() const;
+
+  // Keyboard focus: the name of the focused control, or empty.
+  const std::string& focus() const { return focus_; }
+  void setFocus(std::string_view name);
+  // Whether the control can hold the focus: a visible, enabled tab stop that is not a frame.
+  bool canFocus(const Control& c) const;
+  // The first control in tab order that can hold the focus, from `after` on, forward or back.
+  const Control* nextFocusable(std::string_view after, bool forward) const;
+  // The visible, enabled control whose caption marks `letter` as its access key.
+  const Control* accessKeyTarget(char letter) const;
+
+  // Whether the control and its container are visible and enabled.
+  bool usable(const Control& c) const;
+
+ private:
+  std::string name_;
+  std::vector<Control> controls_;
+  std::string focus_;
+};
+
+// The access-key letter of a caption, upper-cased, or 0.
+char AccessKey(std::string_view caption);
+
+}  // namespace inst

@@ -1,0 +1,212 @@
+#include "platform/ui/headless/headless_front_end.h"
+
+#include <cctype>
+
+#include "platform/code_page.h"
+#include "platform/ui/headless/event_line.h"
+
+namespace inst::headless {
+namespace {
+
+// Headless has no screen; a window that opens centred is centred on one of 1024 x 768 pixels.
+constexpr double kScreenWidth = 1024 * 15;
+constexpr double kScreenHeight = 768 * 15;
+
+const char* IconName(MsgIcon icon) {
+  switch (icon) {
+    case MsgIcon::None:
+      return "none";
+    case MsgIcon::Exclamation:
+      return "exclamation";
+    case MsgIcon::Information:
+      return "information";
+    case MsgIcon::Critical:
+      return "critical";
+    case MsgIcon::Question:
+      return "question";
+  }
+  return "none";
+}
+
+const char* KindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Frame:
+      return "frame";
+    case ControlKind::CheckBox:
+      return "checkbox";
+    case ControlKind::Button:
+      return "button";
+    case ControlKind::TextBox:
+      return "textbox";
+  }
+  return "";
+}
+
+std::string Trim(std::string s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+  std::size_t start = 0;
+  while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start]))) ++start;
+  return s.substr(start);
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+void HeadlessFrontEnd::emit(const std::string& line) {
+  if (ended_) return;
+  out_ << line << '\n';
+  out_.flush();
+}
+
+int HeadlessFrontEnd::run(Application& app) {
+  app_ = &app;
+  app.start();
+  serve([] { return false; });
+  app_ = nullptr;
+  return app.exitStatus();
+}
+
+void HeadlessFrontEnd::show(const std::string& text, const std::string& title, MsgIcon icon) {
+  emit(EventLine("msgbox")
+           .quoted("title", title)
+           .bare("icon", IconName(icon))
+           .bare("buttons", "ok")
+           .quoted("text", text)
+           .str());
+}
+
+void HeadlessFrontEnd::showWindow(Window& window, bool modal) {
+  if (modal) {
+    window.left = (kScreenWidth - window.width) / 2;
+    window.top = (kScreenHeight - window.height) / 2;
+  }
+  shown_.insert(window.name());
+  emit(EventLine("show").bare("name", window.name()).bare("modal", modal ? "1" : "0").str());
+  if (modal) {
+    std::string name = window.name();
+    serve([this, name] { return shown_.count(name) == 0; });
+  }
+}
+
+void HeadlessFrontEnd::windowUnloaded(const Window& window) {
+  shown_.erase(window.name());
+  emit(EventLine("unload").bare("name", window.name()).str());
+}
+
+void HeadlessFrontEnd::programEnded(int status) {
+  emit(EventLine("end").bare("status", std::to_string(status)).str());
+  ended_ = true;
+}
+
+void HeadlessFrontEnd::serve(const std::function<bool()>& done) {
+  std::string line;
+  while (app_ && !app_->ended() && !done()) {
+    if (std::getline(in_, line)) {
+      command(Trim(line));
+    } else {
+      app_->closeRequest();
+    }
+  }
+}
+
+void HeadlessFrontEnd::command(const std::string& line) {
+  if (line.empty()) return;
+  std::size_t blank = line.find(' ');
+  std::string word = line.substr(0, blank);
+  std::string arg = blank == std::string::npos ? "" : Trim(line.substr(blank + 1));
+  Window& window = app_->activeWindow();
+
+  if (word == "click" && !arg.empty()) {
+    const Control* c = window.find(arg);
+    if (c == nullptr) {
+      emit(EventLine("error").quoted("text", "unknown control: " + arg).str());
+    } else if (!window.usable(*c)) {
+      std::string why = c->visible ? "disabled" : "hidden";
+      emit(EventLine("error").quoted("text", "control is " + why + ": " + arg).str());
+    } else {
+      app_->click(arg);
+    }
+  } else if (word == "key" && !arg.empty()) {
+    if (EqualsIgnoringCase(arg, "Tab")) {
+      app_->key(Key::Tab);
+    } else if (EqualsIgnoringCase(arg, "Shift+Tab")) {
+      app_->key(Key::ShiftTab);
+    } else if (EqualsIgnoringCase(arg, "Space")) {
+      app_->key(Key::Space);
+    } else if (EqualsIgnoringCase(arg, "Enter")) {
+      app_->key(Key::Enter);
+    } else if (EqualsIgnoringCase(arg, "Esc")) {
+      app_->key(Key::Esc);
+    } else if (arg.size() == 5 && EqualsIgnoringCase(arg.substr(0, 4), "Alt+") &&
+               std::isalnum(static_cast<unsigned char>(arg[4]))) {
+      app_->key(Key::Alt, arg[4]);
+    } else {
+      emit(EventLine("error").quoted("text", "unknown key: " + arg).str());
+    }
+  } else if (word == "close" && arg.empty()) {
+    app_->closeRequest();
+  } else if (word == "dump" && arg.empty()) {
+    dump();
+  } else {
+    emit(EventLine("error").quoted("text", "unknown command: " + line).str());
+  }
+}
+
+void HeadlessFrontEnd::dump() {
+  emit(EventLine("apptitle").quoted("text", app_->applicationTitle()).str());
+  std::vector<Window*> windows{&app_->form1()};
+  if (Window* form2 = app_->form2()) windows.push_back(form2);
+  for (Window* w : windows) {
+    emit(EventLine("window")
+             .bare("name", w->name())
+             .quoted("caption", w->caption)
+             .number("left", w->left)
+             .number("top", w->top)
+             .number("width", w->width)
+             .number("height", w->height)
+             .bare("focus", w->focus())
+             .str());
+    for (const Control* c : w->tabOrder()) {
+      EventLine line("control");
+      line.bare("name", c->name).bare("window", w->name()).bare("kind", KindName(c->kind));
+      if (!c->container.empty()) line.bare("container", c->container);
+      if (c->kind == ControlKind::TextBox) {
+        line.quoted("text", c->text);
+      } else {
+        line.quoted("caption", c->caption);
+      }
+      if (c->kind == ControlKind::CheckBox) line.number("value", c->value);
+      if (c->kind == ControlKind::Button)
+        line.bare("cancel", w->cancelButton == c->name ? "1" : "0");
+      line.number("left", c->left)
+          .number("top", c->top)
+          .number("width", c->width)
+          .number("height", c->height)
+          .number("tabindex", c->tabIndex)
+          .bare("enabled", c->enabled ? "1" : "0")
+          .bare("visible", c->visible ? "1" : "0");
+      emit(line.str());
+    }
+  }
+  emit("dump end");
+}
+
+MciReply LoggingMciPort::send(const std::string& command, std::size_t replyCapacity) {
+  out_.emit(EventLine("mci").quoted("command", fromAnsi(command)).str());
+  return inner_.send(command, replyCapacity);
+}
+
+void LoggingSleeper::sleep(unsigned milliseconds) {
+  out_.emit(EventLine("sleep").bare("ms", std::to_string(milliseconds)).str());
+  inner_.sleep(milliseconds);
+}
+
+}  // namespace inst::headless

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <set>
+#include <string>
+
+#include "app/application.h"
+#include "app/front_end.h"
+#include "platform/mci_port.h"
+#include "platform/sleeper.h"
+
+namespace inst::headless {
+
+// The installer driven by lines of text: events out, commands in.
+class HeadlessFrontEnd final : public FrontEnd {
+ public:
+  HeadlessFrontEnd(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+
+  // Starts the application and serves its windows until it ends; returns the exit status.
+  int run(Application& app);
+
+  void show(const std::string& text, const std::string& title, MsgIcon icon) override;
+  void showWindow(Window& window, bool modal) override;
+  void windowUnloaded(const Window& window) override;
+  void programEnded(int status) override;
+
+  // Writes one event line, unless the program has ended.
+  void emit(const std::string& line);
+
+ private:
+  // Reads and carries out commands until `done` says so or the program ends.
+  void serve(const std::function<bool()>& done);
+  void command(const std::string& line);
+  void dump();
+
+  std::istream& in_;
+  std::ostream& out_;
+  Application* app_ = nullptr;
+  std::set<std::string> shown_;
+  bool ended_ = false;
+};
+
+// The multimedia port and the sleeper as headless shows them: each call is an event line.
+class LoggingMciPort final : public MciPort {
+ public:
+  LoggingMciPort(MciPort& inner, HeadlessFrontEnd& out) : inner_(inner), out_(out) {}
+  MciReply send(const std::string& command, std::size_t replyCapacity) override;
+
+ private:
+  MciPort& inner_;
+  HeadlessFrontEnd& out_;
+};
+
+class LoggingSleeper final : public Sleeper {
+ public:
+  LoggingSleeper(Sleeper& inner, HeadlessFrontEnd& out) : inner_(inner), out_(out) {}
+  void sleep(unsigned milliseconds) override;
+
+ private:
+  Sleeper& inner_;
+  HeadlessFrontEnd& out_;
+};
+
+}  // namespace inst::headless
