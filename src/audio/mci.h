@@ -11,7 +11,8 @@
 namespace inst {
 
 // The sound player: one file at a time, through command texts sent to the multimedia command
-// interface under the alias "audio". It keeps no record of the device's state.
+// interface under the alias "audio". It keeps no record of the device's state: the only reply
+// it reads is the device mode, and the result code of every command is ignored.
 class mci {
  public:
   mci(MciPort& port, FileSystem& fs, MessageBoxes& boxes,
@@ -34,7 +35,17 @@ class mci {
 
  private:
   void Resume();
-  // ...
+  MciReply send(const std::string& command, std::size_t replyCapacity = 0);
+  void complain(const std::string& text);
+
+  MciPort& port_;
+  FileSystem& fs_;
+  MessageBoxes& boxes_;
+  std::function<std::string()> applicationTitle_;
+
+  std::string fileName_;  // kept between double quotes, ready for the open command
+  std::uint8_t volume_ = 30;
+  std::uint8_t playMode_ = 0;
 };
 
 }  // namespace inst

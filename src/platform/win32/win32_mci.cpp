@@ -1,0 +1,25 @@
+#include "platform/win32/win32_mci.h"
+
+#include <windows.h>
+// After windows.h, which defines the types it uses.
+#include <mmsystem.h>
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+namespace inst {
+
+MciReply Win32MciPort::send(const std::string& command, std::size_t replyCapacity) {
+  // The interface counts the buffer in a UINT; nobody asks for more than a few hundred bytes.
+  const UINT capacity = replyCapacity > UINT_MAX ? UINT_MAX : static_cast<UINT>(replyCapacity);
+  // Zero-filled, so a reply the device never wrote reads as empty.
+  std::vector<char> buffer(capacity + std::size_t{1}, '\0');
+  MciReply reply;
+  reply.code =
+      mciSendStringA(command.c_str(), capacity ? buffer.data() : nullptr, capacity, nullptr);
+  if (capacity) reply.text.assign(buffer.data(), strnlen(buffer.data(), capacity));
+  return reply;
+}
+
+}  // namespace inst

@@ -1,0 +1,178 @@
+// The player together with a real command interpreter: the silent one everywhere, and on
+// Windows the system's own, whose answers the silent one must match.
+
+#include <gtest/gtest.h>
+
+#include "audio/mci.h"
+#include "platform/sound/silent_device.h"
+#include "platform/sound/test_sound_files.h"
+
+#ifdef _WIN32
+#include "platform/win32/win32_mci.h"
+#endif
+
+namespace inst {
+namespace {
+
+// Passes commands on and keeps each one with its result code.
+class CodeLog final : public MciPort {
+ public:
+  explicit CodeLog(MciPort& inner) : inner_(inner) {}
+  MciReply send(const std::string& command, std::size_t replyCapacity) override {
+    MciReply reply = inner_.send(command, replyCapacity);
+    codes.push_back(reply.code);
+    return reply;
+  }
+  std::vector<std::uint32_t> codes;
+
+ private:
+  MciPort& inner_;
+};
+
+class AnyFile final : public FileSystem {
+ public:
+  bool fileExists(const std::string&) override { return true; }
+  bool normalFileExists(const std::string&) override { return true; }
+  bool folderExists(const std::string&) override { return false; }
+  Status subFolders(const std::string& p, std::vector<SubFolder>&) override {
+    return Status::failure(p, "-");
+  }
+  Status copyFolder(const std::string& p, const std::string&) override {
+    return Status::failure(p, "-");
+  }
+  Status copyFile(const std::string& p, const std::string&) override {
+    return Status::failure(p, "-");
+  }
+  Status readFile(const std::string& p, std::string&) override { return Status::failure(p, "-"); }
+};
+
+class NoBoxes final : public MessageBoxes {
+ public:
+  void show(const std::string& text, const std::string&, MsgIcon) override {
+    ADD_FAILURE() << "unexpected message: " << text;
+  }
+};
+
+class PlayerOnSilentDevice : public ::testing::Test {
+ protected:
+  std::string file(const std::string& name, const std::string& bytes) {
+    return folder_.file(name, bytes);
+  }
+
+  testfiles::TempFolder folder_;
+  std::unique_ptr<MciPort> silent_ = MakeSilentMciPort([](const std::string& p) { return p; });
+  CodeLog port_{*silent_};
+  AnyFile files_;
+  NoBoxes boxes_;
+  mci player_{port_, files_, boxes_, [] { return std::string("t"); }};
+};
+
+TEST_F(PlayerOnSilentDevice, WelcomeSoundLoopsPausesAndCloses) {
+  player_.FileName(file("abertura.mp3", testfiles::mpegFrames(40)));
+  player_.OpenFile();
+  player_.PlayMode(1);
+  player_.volume(50);
+  player_.Play();
+  EXPECT_EQ(port_.codes, (std::vector<std::uint32_t>{0, 0, 0}));
+  EXPECT_TRUE(player_.IsPlaying());
+  player_.Pause();
+  EXPECT_FALSE(player_.IsPlaying());
+  player_.Pause();
+  EXPECT_TRUE(player_.IsPlaying());
+  player_.CloseFile();
+  EXPECT_FALSE(player_.IsPlaying());
+  EXPECT_EQ(port_.codes.back(), 263u);
+}
+
+TEST_F(PlayerOnSilentDevice, WaitingModeReturnsWhenDone) {
+  player_.FileName(file("som.wav", testfiles::waveFile(200, 0.5, 440, 8000)));
+  player_.OpenFile();
+  player_.PlayMode(2);
+  player_.volume(80);  // the wave device has no volume: refused, and nothing changes
+  player_.Play();
+  EXPECT_EQ(port_.codes, (std::vector<std::uint32_t>{0, 261, 0}));
+  EXPECT_FALSE(player_.IsPlaying());
+}
+
+// Answers that do not depend on a sound card, so the system's interpreter under Wine gives
+// them too.
+struct Exchange {
+  std::string command;
+  std::uint32_t code;
+  std::string reply = "";
+};
+
+std::vector<Exchange> exchanges(const testfiles::TempFolder& folder) {
+  std::string wav = folder.file("tone.wav", testfiles::waveFile(1000, 0.5, 440, 8000));
+  std::string mid = folder.file("tone.mid", testfiles::midiNote(500));
+  std::string bad = folder.file("bad.wav", "not a sound");
+  std::string empty = folder.file("empty.wav", "");
+  std::string ogg = folder.file("tone.ogg", testfiles::waveFile(100));
+  std::string missing = (folder.path() / "missing.wav").string();
+  return {
+      {"close audio", 263},
+      {"status audio mode", 263 /* Wine says 281 */},
+      {"OPEN \"" + missing + "\" TYPE waveaudio alias audio", 275},
+      {"OPEN \"" + ogg + "\" TYPE  alias audio", 263},
+      {"OPEN  TYPE  alias audio", 263},
+      {"OPEN \"" + bad + "\" TYPE waveaudio alias audio", 296},
+      {"OPEN \"" + empty + "\" TYPE waveaudio alias audio", 296},
+      {"OPEN \"" + wav + "\" TYPE waveaudio alias audio", 0, "1"},
+      {"OPEN \"" + wav + "\" TYPE waveaudio alias AUDIO", 289},
+      {"status audio mode", 0, "stopped"},
+      {"status audio length", 0, "1000"},
+      {"setaudio audio volume to 500", 261},
+      {"PLAY audio Notify Repeat", 261},
+      {"play audio foo", 261},
+      {"status audio", 273},
+      {"status audio foo", 261},
+      {"status", 292},
+      {"OPEN \"" + wav + " TYPE waveaudio alias b", 294},
+      {"Close audio", 0},
+      {"close audio", 263},
+      {"OPEN \"" + mid + "\" TYPE sequencer alias audio", 0, "1"},
+      {"PLAY audio Notify Repeat", 261},
+      {"setaudio audio volume to 500", 261},
+      {"Close audio", 0},
+  };
+}
+
+void expectExchanges(MciPort& port, const std::vector<Exchange>& list, const char* who) {
+  for (const Exchange& e : list) {
+    MciReply reply = port.send(e.command, 128);
+    EXPECT_EQ(reply.code, e.code) << who << ": " << e.command;
+    EXPECT_EQ(reply.text, e.reply) << who << ": " << e.command;
+  }
+}
+
+TEST(Interpreters, SilentOneAnswersAsWindows) {
+  testfiles::TempFolder folder;
+  std::unique_ptr<MciPort> silent = MakeSilentMciPort([](const std::string& p) { return p; });
+  expectExchanges(*silent, exchanges(folder), "silent");
+}
+
+#ifdef _WIN32
+TEST(Interpreters, SystemOneAnswersTheSame) {
+  testfiles::TempFolder folder;
+  Win32MciPort system;
+  std::vector<Exchange> list = exchanges(folder);
+  list.erase(list.begin() + 1);  // Wine reads an unknown alias as a file name
+  expectExchanges(system, list, "winmm");
+}
+
+TEST(Interpreters, SystemOneWithoutAReplyBuffer) {
+  Win32MciPort system;
+  MciReply reply = system.send("status audio mode", 0);
+  EXPECT_NE(reply.code, 0u);
+  EXPECT_EQ(reply.text, "");
+  AnyFile files;
+  NoBoxes boxes;
+  mci player(system, files, boxes, [] { return std::string("t"); });
+  EXPECT_FALSE(player.IsPlaying());
+  player.Pause();
+  player.CloseFile();
+}
+#endif
+
+}  // namespace
+}  // namespace inst
