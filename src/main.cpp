@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -35,7 +36,7 @@
 #endif
 #include "platform/sound/silent_device.h"
 #ifdef INSTALADOR_HAVE_SDL
-#include "platform/sound/sdl/sdl_port.h"
+#include <dlfcn.h>
 #endif
 
 namespace inst {
@@ -125,7 +126,17 @@ std::unique_ptr<MciPort> SoundDevice(bool headless) {
 #else
   auto resolve = [](const std::string& path) { return posix::resolvePath(path); };
 #ifdef INSTALADOR_HAVE_SDL
-  if (device == "sdl") return MakeSdlMciPort(resolve);
+  if (device == "sdl") {
+    // The module stays loaded for the life of the process.
+    std::string module = ExecutableFolder() + "/instalador-sdl.so";
+    if (void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+      using Factory = MciPort* (*)(const std::function<std::string(const std::string&)>*);
+      if (auto make = reinterpret_cast<Factory>(dlsym(handle, "instalador_sdl_port"))) {
+        std::function<std::string(const std::string&)> resolver = resolve;
+        return std::unique_ptr<MciPort>(make(&resolver));
+      }
+    }
+  }
 #endif
   return MakeSilentMciPort(resolve);
 #endif
