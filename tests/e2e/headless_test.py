@@ -193,6 +193,33 @@ class StartupWindow(Case):
         self.assertEqual(run.of('mci')[0]['command'], 'OPEN  TYPE  alias audio')
 
 
+class SoundThroughSdl(Case):
+    def test_the_welcome_sound_is_heard_before_the_window(self):
+        import array
+        import io
+        import math
+        import wave
+        samples = array.array('h', (int(12000 * math.sin(2 * math.pi * 440 * i / 44100))
+                                    for i in range(44100 // 5)))
+        data = io.BytesIO()
+        with wave.open(data, 'wb') as w:
+            w.setnchannels(1)
+            w.setsampwidth(2)
+            w.setframerate(44100)
+            w.writeframes(samples.tobytes())
+        box = self.sandbox(setup=settings(Sound__PlaySound='1', Sound__PlayMode='2'))
+        box.write('pkg/Audio/abertura.wav', data.getvalue())
+        out = box.path('rendered.raw')
+        run = box.run('close', env={'INSTALADOR_SOUND': 'sdl', 'SDL_AUDIODRIVER': 'disk',
+                                    'SDL_DISKAUDIOFILE': out}, stderr_allowed=True)
+        self.assertEqual([m['command'] for m in run.of('mci')][-2:],
+                         ['PLAY audio From 0 Wait', 'Close audio'])
+        self.assertEndsWith(run, 0)
+        with open(out, 'rb') as f:
+            rendered = array.array('h', f.read())
+        self.assertGreater(max(abs(x) for x in rendered), 3000)
+
+
 class ExitPaths(Case):
     def test_every_way_out_closes_the_sound_and_ends_with_0(self):
         cases = [

@@ -78,12 +78,15 @@ SETUP = {
 class Sandbox:
     """A package folder and JAWS folders under one temporary root."""
 
+    # Where the three environment folders lie below the root.
+    PROGRAMS, APPDATA, ALLUSERS = 'Program Files', 'AppData', 'ProgramData'
+
     def __init__(self, versions=('16.0', '17.0'), languages=('ENU', 'PTB'), setup=None):
-        self.root = tempfile.mkdtemp(prefix='instalador-e2e-')
+        self.root = self.make_root()
         self.package = self.path('pkg')
-        self.programs = self.path('Program Files')
-        self.appdata = self.path('AppData')
-        self.allusers = self.path('ProgramData')
+        self.programs = self.path(*self.PROGRAMS.split('/'))
+        self.appdata = self.path(*self.APPDATA.split('/'))
+        self.allusers = self.path(*self.ALLUSERS.split('/'))
         os.makedirs(os.path.join(self.package, 'pastascripts'))
         self.write('pkg/pastascripts/notepad.jss', b'script source\r\n')
         self.write('pkg/pastascripts/RedidUzizu.jsb', b'package compiled script')
@@ -119,11 +122,14 @@ class Sandbox:
                        for s, keys in sections.items())
         self.write('pkg/Setup.ini', text.encode('cp1252'))
 
+    def make_root(self):
+        return tempfile.mkdtemp(prefix='instalador-e2e-')
+
     def user(self, version, lang):
-        return 'AppData/Freedom Scientific/JAWS/%s/Settings/%s' % (version, lang)
+        return self.APPDATA + '/Freedom Scientific/JAWS/%s/Settings/%s' % (version, lang)
 
     def shared(self, version, lang):
-        return 'ProgramData/Freedom Scientific/JAWS/%s/Settings/%s' % (version, lang)
+        return self.ALLUSERS + '/Freedom Scientific/JAWS/%s/Settings/%s' % (version, lang)
 
     def language(self, version, lang, shared=True):
         os.makedirs(self.path(*self.user(version, lang).split('/')), exist_ok=True)
@@ -132,18 +138,20 @@ class Sandbox:
             self.write(self.shared(version, lang) + '/default.jsb', b'shared jsb ' + version.encode())
             self.write(self.shared(version, lang) + '/default.jsd', b'shared jsd ' + version.encode())
 
-    def run(self, *commands, env=None, args=None):
+    def command(self):
+        return [EXE, '--ui=headless', '--package-dir', self.package]
+
+    def run(self, *commands, env=None, stderr_allowed=False):
         environment = {k: v for k, v in os.environ.items()
                        if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
         environment.update({'programfiles': self.programs, 'APPDATA': self.appdata,
                             'AllUsersProfile': self.allusers, 'INSTALADOR_SOUND': 'silent'})
         environment.update(env or {})
-        argv = [EXE, '--ui=headless'] + (args if args is not None else
-                                         ['--package-dir', self.package])
-        proc = subprocess.run(argv, input=''.join(c + '\n' for c in commands).encode('utf-8'),
+        proc = subprocess.run(self.command(),
+                              input=''.join(c + '\n' for c in commands).encode('utf-8'),
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=environment,
-                              timeout=60)
-        if proc.stderr:
+                              timeout=120)
+        if proc.stderr and not stderr_allowed:
             raise AssertionError('stderr: ' + proc.stderr.decode('utf-8', 'replace'))
         return Run(proc.stdout, proc.returncode)
 

@@ -1,0 +1,89 @@
+"""The Windows program, headless, under Wine: the same sessions as natively, on the real
+Windows file system API, profile functions and environment.
+
+Wine sets programfiles, appdata and allusersprofile itself, so the JAWS tree is laid out where
+they point inside the prefix.
+
+Usage: wine_test.py PATH-TO-INSTALADOR.EXE PATH-TO-WINE-RUN
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+import sandbox
+from sandbox import Sandbox
+
+WINE_RUN = None
+
+
+class WineSandbox(Sandbox):
+    PROGRAMS, ALLUSERS = 'Program Files', 'ProgramData'
+
+    def make_root(self):
+        prefix = os.environ.get('INSTALADOR_WINEPREFIX') or os.path.join(
+            os.environ.get('TMPDIR', '/tmp'), 'instalador-wine')
+        subprocess.run([WINE_RUN, 'cmd', '/c', 'exit'], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True)  # makes the prefix when missing
+        root = os.path.join(prefix, 'drive_c')
+        users = [u for u in os.listdir(os.path.join(root, 'users')) if u != 'Public']
+        self.APPDATA = 'users/%s/AppData/Roaming' % users[0]
+        for top in (self.PROGRAMS, self.APPDATA, self.ALLUSERS):
+            shutil.rmtree(os.path.join(root, *top.split('/'), 'Freedom Scientific'), True)
+        shutil.rmtree(os.path.join(root, 'pkg'), True)
+        return root
+
+    def command(self):
+        return [WINE_RUN, sandbox.EXE, '--ui=headless', '--package-dir', 'C:\\pkg']
+
+    def run(self, *commands, **kwargs):
+        return super().run(*commands, stderr_allowed=True, **kwargs)
+
+    def remove(self):
+        pass  # the next sandbox clears the same folders; the prefix is temporary
+
+
+class UnderWine(unittest.TestCase):
+    def test_start_up_install_and_end(self):
+        box = WineSandbox()
+        box.write(box.user('17.0', 'ENU') + '/NOTEPAD.JSS', b'old')
+        run = box.run('dump', 'click Check1(1)', 'key Alt+I')
+        d = run.dumps()[0]
+        self.assertEqual((d['Form1']['left'], d['Form1']['top'], d['Check1(0)']['caption'],
+                          d['Check1(1)']['caption'], d['Check1(2)']['visible']),
+                         ('2032.5', '480', '17.0', '16.0', '0'))
+        self.assertEqual(run.of('msgbox')[-1]['text'],
+                         'Instalação concluída com êxito.\nPor favor, reinicie o JAWS.')
+        self.assertEqual(run.of('sleep'), [{'ms': '100'}] * 4)
+        self.assertEqual(run.of('end'), [{'status': '0'}])
+        self.assertEqual(run.status, 0)
+        for version in ('16.0', '17.0'):
+            for lang in ('ENU', 'PTB'):
+                user, shared = box.user(version, lang), box.shared(version, lang)
+                self.assertEqual(box.read(user + '/Default.jsb'), b'package default script')
+                self.assertEqual(box.read(user + '/sub/deep.txt'), b'deep')
+                self.assertIn(b'windows+backspace=swSayAlert(1)', box.read(user + '/Default.jkm'))
+                self.assertIn(b'notepad=notepad', box.read(shared + '/confignames.ini'))
+        self.assertEqual(box.read(box.user('17.0', 'ENU') + '/NOTEPAD.JSS'), b'script source\r\n')
+
+    def test_information_window_and_start_up_stop(self):
+        box = WineSandbox()
+        run = box.run('key Alt+O', 'dump', 'key Esc', 'close')
+        d = run.dumps()[0]
+        self.assertEqual(d['Form2']['caption'], 'Informações')
+        self.assertEqual(d['Text1']['text'], 'Informações do pacote\r\nLinha 2')
+        self.assertEqual(d['Sair']['left'], '4272.5')
+        self.assertEqual(run.of('unload'), [{'name': 'Form2'}, {'name': 'Form1'}])
+        os.remove(box.path('pkg', 'Setup.ini'))
+        run = box.run('dump')
+        self.assertEqual(run.of('msgbox')[0]['text'],
+                         'Não foi encontrado o arquivo setup.ini.\nEle é necessário para a instalação!')
+        self.assertEqual(run.status, 1)
+
+
+if __name__ == '__main__':
+    sandbox.EXE = os.path.abspath(sys.argv.pop(1))
+    WINE_RUN = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=1)
