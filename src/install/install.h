@@ -24,9 +24,22 @@ struct InstallServices {
   Sleeper& sleeper;
 };
 
+// The four install values of Setup.ini, read afresh for every install.
+struct InstallSettings {
+  std::string application;  // key of the ConfigNames entry
+  std::string scriptName;   // its value
+  bool modifyScriptName = false;
+  bool extras = false;
+};
+
+// Reads Application, ScriptName, ModifyScriptName and Extras, in that order.
+InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath);
+
 // The install after the tick check: reads the four install settings from `setupIniPath`, then
 // walks the ticked versions (index below both versionCount and 4) and their language folders.
-// Stops at the first failure and returns it; nothing after it runs.
+// Stops at the first failure and returns it; nothing after it runs, nothing before is undone.
+// Settings or version names that would make it write a broken INI entry or leave the JAWS
+// settings folders are refused before any file is touched.
 Status RunInstall(InstallServices services, const std::string& exeFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount);

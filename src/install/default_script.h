@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/profile.h"
+#include "platform/sleeper.h"
+#include "platform/status.h"
+
+namespace inst {
+
+// Puts the package's default script in place in `userLanguageFolder` when the package asked for
+// it (its marker script is there and `extras` is on) and the user has no default script of their
+// own; keeps copies of the shared default script and its documentation beside it and adds the
+// key assignment. Does nothing when the shared folder is missing. Returns the first failure.
+Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
+                            const std::string& exeFolder, const std::string& userLanguageFolder,
+                            const std::string& sharedLanguageFolder, bool extras);
+
+}  // namespace inst

@@ -1,0 +1,97 @@
+#include "install/install.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "install/language_folder.h"
+#include "jaws/layout.h"
+#include "settings/conversions.h"
+#include "settings/ini_access.h"
+#include "settings/setup_keys.h"
+
+namespace inst {
+
+namespace {
+
+constexpr std::size_t kCheckboxCount = 4;
+
+// A key that a profile reader would not find again, or that would turn into a section header
+// or a comment, must never reach JAWS's shared confignames.ini.
+Status CheckConfigNamesKey(const std::string& application, const std::string& setupIniPath) {
+  const std::string_view key = application;
+  const std::size_t first = key.find_first_not_of(" \t\v");
+  if (first == std::string_view::npos) {
+    return Status::failure(setupIniPath,
+                           "ModifyScriptName está ligado, mas Application está vazio: não há "
+                           "nome para a entrada de confignames.ini.");
+  }
+  if (key.find('=') != std::string_view::npos || key[first] == '[' || key[first] == ';') {
+    return Status::failure(setupIniPath,
+                           "O valor de Application não serve como nome de chave de "
+                           "confignames.ini: contém \"=\" ou começa com \"[\" ou \";\".");
+  }
+  return Status::success();
+}
+
+// The version name comes from a folder listing, but on POSIX a name may hold "\" and the paths
+// built from it would then climb out of the JAWS settings trees.
+bool IsSingleFolderName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/") == std::string_view::npos;
+}
+
+}  // namespace
+
+InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath) {
+  InstallSettings s;
+  s.application = ReadIniValue(profile, setup::kConfigurations, setup::kApplication, setupIniPath);
+  s.scriptName = ReadIniValue(profile, setup::kConfigurations, setup::kScriptName, setupIniPath);
+  s.modifyScriptName =
+      ToFlag(ReadIniValue(profile, setup::kConfigurations, setup::kModifyScriptName, setupIniPath));
+  s.extras = ToFlag(ReadIniValue(profile, setup::kConfigurations, setup::kExtras, setupIniPath));
+  return s;
+}
+
+Status RunInstall(InstallServices services, const std::string& exeFolder,
+                  const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
+                  std::int16_t versionCount) {
+  const InstallSettings settings = ReadInstallSettings(services.profile, setupIniPath);
+  const std::string appData = services.env.get("appdata");
+
+  const std::size_t visited =
+      versionCount <= 0 ? 0 : std::min(static_cast<std::size_t>(versionCount), kCheckboxCount);
+
+  // Everything that can be refused without touching a file is refused before the first copy,
+  // so bad input never leaves a half-done install behind.
+  if (settings.modifyScriptName) {
+    if (Status st = CheckConfigNamesKey(settings.application, setupIniPath); !st) return st;
+  }
+  for (std::size_t i = 0; i < visited; ++i) {
+    if (boxes[i].value == 0) continue;
+    if (!IsSingleFolderName(boxes[i].caption)) {
+      return Status::failure(jaws::UserSettingsFolder(appData, boxes[i].caption),
+                             "Nome de versão do JAWS inválido: \"" + boxes[i].caption + "\".");
+    }
+  }
+
+  for (std::size_t i = 0; i < visited; ++i) {
+    if (boxes[i].value == 0) continue;
+    const std::string& version = boxes[i].caption;
+
+    std::vector<SubFolder> subFolders;
+    if (Status st = services.fs.subFolders(jaws::UserSettingsFolder(appData, version), subFolders);
+        !st) {
+      return st;
+    }
+    for (const SubFolder& folder : subFolders) {
+      if (!jaws::IsLanguageFolderName(folder.name)) continue;
+      if (Status st = InstallLanguageFolder(services, exeFolder, version, folder, settings); !st) {
+        return st;
+      }
+    }
+  }
+  return Status::success();
+}
+
+}  // namespace inst

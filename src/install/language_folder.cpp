@@ -1,0 +1,37 @@
+#include "install/language_folder.h"
+
+#include "install/default_script.h"
+#include "jaws/layout.h"
+#include "settings/ini_access.h"
+
+namespace inst {
+
+Status InstallLanguageFolder(InstallServices services, const std::string& exeFolder,
+                             const std::string& version, const SubFolder& userLanguageFolder,
+                             const InstallSettings& settings) {
+  if (Status st = services.fs.copyFolder(exeFolder + "\\pastascripts", userLanguageFolder.path);
+      !st) {
+    return st;
+  }
+
+  // The shared folder takes the name as the file system spells it, not upper-cased.
+  const std::string shared = jaws::SharedLanguageFolder(services.env.get("allusersprofile"),
+                                                        version, userLanguageFolder.name);
+
+  if (settings.modifyScriptName) {
+    const std::string configNames = jaws::ConfigNamesFile(shared);
+    // JAWS owns this file; when it is not there we must not create one.
+    if (services.fs.fileExists(configNames)) {
+      if (Status st = TryWriteIniValue(services.profile, "ConfigNames", settings.application,
+                                       settings.scriptName, configNames);
+          !st) {
+        return st;
+      }
+    }
+  }
+
+  return ReplaceDefaultScript(services.fs, services.profile, services.sleeper, exeFolder,
+                              userLanguageFolder.path, shared, settings.extras);
+}
+
+}  // namespace inst

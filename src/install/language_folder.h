@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "install/install.h"
+#include "platform/file_system.h"
+#include "platform/status.h"
+
+namespace inst {
+
+// One per-user language folder of one version: the package copy, the ConfigNames entry in the
+// shared folder of the same language, then the default-script step. Returns the first failure.
+Status InstallLanguageFolder(InstallServices services, const std::string& exeFolder,
+                             const std::string& version, const SubFolder& userLanguageFolder,
+                             const InstallSettings& settings);
+
+}  // namespace inst
