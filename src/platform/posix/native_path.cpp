@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace inst::posix {
@@ -96,35 +97,48 @@ std::string resolvePath(std::string_view windowsPath) {
   return native;
 }
 
+namespace {
+
+// The process's umask, read once: reading it means setting it, twice.
+mode_t processUmask() {
+  static const mode_t mask = [] {
+    mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+}  // namespace
+
 int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error) {
+  static std::mt19937_64 random{std::random_device{}()};
+  static unsigned long long counter = 0;
+  static const pid_t pid = getpid();
   std::size_t slash = nativeTarget.rfind('/');
   std::string folder =
       slash == std::string::npos ? std::string() : nativeTarget.substr(0, slash + 1);
-  std::string pattern = folder + std::string(kTempPrefix) + "XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  int fd = mkostemp(buffer.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return -1;
+  // Created with the usual mode of a new file, so that most targets need no chmod afterwards.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = folder + std::string(kTempPrefix) + std::to_string(pid) + "-" +
+               std::to_string(++counter) + "-" + std::to_string(random() % 1000000000u);
+    int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
   }
-  tempPath.assign(buffer.data());
-  return fd;
+  error = std::strerror(errno);
+  tempPath.clear();
+  return -1;
 }
 
 Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
                   const std::string& shownPath) {
+  // A replaced file keeps its permissions; a new one has those it was created with.
   struct stat st;
-  mode_t mode;
-  if (stat(nativeTarget.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
   int failure = 0;
-  if (fchmod(fd, mode) != 0) failure = errno;
+  if (stat(nativeTarget.c_str(), &st) == 0 && (st.st_mode & 07777) != (0666 & ~processUmask())) {
+    if (fchmod(fd, st.st_mode & 07777) != 0) failure = errno;
+  }
   if (close(fd) != 0 && !failure) failure = errno;
   if (!failure && rename(tempPath.c_str(), nativeTarget.c_str()) != 0) failure = errno;
   if (failure) {
