@@ -111,40 +111,72 @@ mode_t processUmask() {
 
 }  // namespace
 
-int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error) {
+void Descriptor::reset(int fd) {
+  if (fd_ >= 0) {
+    const int saved = errno;
+    close(fd_);
+    errno = saved;
+  }
+  fd_ = fd;
+}
+
+namespace {
+
+// Creates a new temporary file named `folderPrefix` + a fresh name, relative to `folder`.
+int openTempIn(int folder, std::string_view folderPrefix, std::string& tempPath, int& error) {
   static std::mt19937_64 random{std::random_device{}()};
   static unsigned long long counter = 0;
   static const pid_t pid = getpid();
-  std::size_t slash = nativeTarget.rfind('/');
-  std::string folder =
-      slash == std::string::npos ? std::string() : nativeTarget.substr(0, slash + 1);
   // Created with the usual mode of a new file, so that most targets need no chmod afterwards.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = folder + std::string(kTempPrefix) + std::to_string(pid) + "-" +
-               std::to_string(++counter) + "-" + std::to_string(random() % 1000000000u);
-    int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    tempPath.assign(folderPrefix);
+    tempPath.append(kTempPrefix);
+    tempPath.append(std::to_string(pid)).push_back('-');
+    tempPath.append(std::to_string(++counter)).push_back('-');
+    tempPath.append(std::to_string(random() % 1000000000u));
+    int fd = openat(folder, tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST) break;
   }
-  error = std::strerror(errno);
+  error = errno;
   tempPath.clear();
   return -1;
 }
 
-Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
-                  const std::string& shownPath) {
+}  // namespace
+
+int openTempAt(int folder, std::string& tempName, int& error) {
+  return openTempIn(folder, {}, tempName, error);
+}
+
+int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error) {
+  std::size_t slash = nativeTarget.rfind('/');
+  std::string_view folder = std::string_view(nativeTarget).substr(0, slash + 1);  // npos + 1 == 0
+  int failure = 0;
+  int fd = openTempIn(AT_FDCWD, folder, tempPath, failure);
+  if (fd < 0) error = std::strerror(failure);
+  return fd;
+}
+
+int commitTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
+                 bool knownNew) {
   // A replaced file keeps its permissions; a new one has those it was created with.
   struct stat st;
   int failure = 0;
-  if (stat(nativeTarget.c_str(), &st) == 0 && (st.st_mode & 07777) != (0666 & ~processUmask())) {
+  if (!knownNew && fstatat(folder, target.c_str(), &st, 0) == 0 &&
+      (st.st_mode & 07777) != (0666 & ~processUmask())) {
     if (fchmod(fd, st.st_mode & 07777) != 0) failure = errno;
   }
   if (close(fd) != 0 && !failure) failure = errno;
-  if (!failure && rename(tempPath.c_str(), nativeTarget.c_str()) != 0) failure = errno;
-  if (failure) {
-    unlink(tempPath.c_str());
+  if (!failure && renameat(folder, tempName.c_str(), folder, target.c_str()) != 0) failure = errno;
+  if (failure) unlinkat(folder, tempName.c_str(), 0);
+  return failure;
+}
+
+Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
+                  const std::string& shownPath) {
+  if (int failure = commitTempAt(fd, AT_FDCWD, tempPath, nativeTarget))
     return Status::failure(shownPath, std::strerror(failure));
-  }
   return Status::success();
 }
 

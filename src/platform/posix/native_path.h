@@ -25,6 +25,34 @@ std::string resolvePath(std::string_view windowsPath);
 // it is a leftover of an interrupted write and may be removed.
 inline constexpr std::string_view kTempPrefix = ".instalador-tmp-";
 
+// An open descriptor, closed when its owner goes, so that no path out of a walk leaks one.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { reset(); }
+
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes the one held (keeping errno: callers read it after a failed open) and takes `fd`.
+  void reset(int fd = -1);
+
+ private:
+  int fd_ = -1;
+};
+
 // Creates a temporary file beside `nativeTarget` (same folder) and opens it for writing.
 // Returns the descriptor, or -1 with `error` set to the system's reason.
 int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error);
@@ -33,6 +61,16 @@ int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::
 // closes it and renames it over the target. On failure the temporary file is removed.
 Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
                   const std::string& shownPath);
+
+// The same two steps relative to an open folder, where `tempName` and `target` are names in it,
+// so that no path is walked again for each file. openTempAt returns the descriptor, or -1 with
+// `error` set; commitTempAt returns 0 or the error number. Both leave it to the caller to spell
+// the path the user is shown, which a successful copy never needs. `knownNew` says the caller
+// has just listed the folder without the target: there are no permissions to keep, so none are
+// looked up.
+int openTempAt(int folder, std::string& tempName, int& error);
+int commitTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
+                 bool knownNew = false);
 
 // How copyBytes moves the data. Each method falls back to the next when the kernel or the file
 // system cannot do it; the later ones exist to test the fallbacks.

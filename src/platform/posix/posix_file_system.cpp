@@ -39,11 +39,6 @@ std::string shownChild(const std::string& base, const std::string& name) {
   return base + "\\" + name;
 }
 
-std::string nativeChild(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
 std::string lastComponent(const std::string& nativePath) {
   std::size_t slash = nativePath.rfind('/');
   return slash == std::string::npos ? nativePath : nativePath.substr(slash + 1);
@@ -69,19 +64,32 @@ int regularOrError(int fd) {
   return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
 }
 
+// Opens a folder for listing and for the operations on its names. Returns 0 or errno.
+int openFolder(int at, const char* path, posix::Descriptor& out) {
+  out.reset(openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return out ? 0 : errno;
+}
+
 struct Entry {
   std::string name;
+  std::string upper;   // as NTFS compares it; filled in by sortNtfs
   unsigned char type;  // d_type: DT_UNKNOWN when the file system does not say
 };
 
-// The names in a folder, "." and ".." left out. Returns 0 or errno.
-int listFolder(const std::string& native, std::vector<Entry>& out) {
-  DIR* dir = opendir(native.c_str());
+// The names in an open folder, "." and ".." left out. Returns 0 or errno.
+int listFolder(int folder, std::vector<Entry>& out) {
+  // Through a duplicate, which shares the position in the listing: every folder is listed once,
+  // right after it was opened. (Opening "." anew would need search permission, which a plain
+  // listing does not.)
+  posix::Descriptor own(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+  if (!own) return errno;
+  DIR* dir = fdopendir(own.get());
   if (!dir) return errno;
+  own.release();  // closedir closes it now
   errno = 0;
   while (dirent* entry = readdir(dir)) {
     std::string_view name = entry->d_name;
-    if (name != "." && name != "..") out.push_back({std::string(name), entry->d_type});
+    if (name != "." && name != "..") out.push_back({std::string(name), {}, entry->d_type});
     errno = 0;
   }
   int error = errno;
@@ -90,21 +98,18 @@ int listFolder(const std::string& native, std::vector<Entry>& out) {
 }
 
 void sortNtfs(std::vector<Entry>& entries) {
-  std::vector<std::pair<std::string, Entry>> keyed;
-  keyed.reserve(entries.size());
-  for (Entry& e : entries) keyed.emplace_back(posix::upperName(e.name), std::move(e));
-  std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
-    return a.second.name < b.second.name;
+  for (Entry& e : entries) e.upper = posix::upperName(e.name);
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    if (a.upper != b.upper) return a.upper < b.upper;
+    return a.name < b.name;
   });
-  for (std::size_t i = 0; i < keyed.size(); ++i) entries[i] = std::move(keyed[i].second);
 }
 
-bool isFolder(const std::string& nativeFolder, const Entry& e) {
+bool isFolder(int folder, const Entry& e) {
   if (e.type == DT_DIR) return true;
   if (e.type != DT_LNK && e.type != DT_UNKNOWN) return false;
   struct stat st;
-  return stat(nativeChild(nativeFolder, e.name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return fstatat(folder, e.name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 struct FolderId {
@@ -117,30 +122,33 @@ FolderId idOf(const struct stat& st) {
   return {st.st_dev, st.st_ino};
 }
 
-// Copies one regular file over `nativeTarget` through a temporary file beside it.
-Status copyRegular(const std::string& nativeSource, const std::string& nativeTarget,
-                   const std::string& shownSource, const std::string& shownTarget) {
-  // O_NONBLOCK: a pipe put in place of the file after the check must not hang the copy.
-  int in = open(nativeSource.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) return failure(shownSource, errno);
-  if (int error = regularOrError(in)) {
-    close(in);
-    return failure(shownSource, error);
+// Opens the entry `e` of `folder`, following links as Windows does, when it is a file or a
+// folder; anything else (a pipe, a device, a socket) is only looked at, never opened. Returns 0
+// with `st` describing what the name is (and `out` open when it is a file or a folder), or errno.
+int openEntry(int folder, const Entry& e, posix::Descriptor& out, struct stat& st) {
+  if (e.type != DT_REG && e.type != DT_DIR) {
+    if (fstatat(folder, e.name.c_str(), &st, 0) != 0) return errno;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return 0;
   }
-  std::string tempPath, reason;
-  int out = posix::openTempBeside(nativeTarget, tempPath, reason);
-  if (out < 0) {
-    close(in);
-    return Status::failure(shownTarget, reason);
-  }
-  int error = posix::copyBytes(in, out);
-  close(in);
-  if (error) {
+  // O_NONBLOCK: a pipe put in place of the file after the listing must not hang the copy.
+  out.reset(openat(folder, e.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!out) return errno;
+  return fstat(out.get(), &st) == 0 ? 0 : errno;
+}
+
+// Copies the open regular file `in` over the file `name` of `folder` through a temporary file
+// beside it. Returns 0 or errno.
+int copyRegular(int in, int folder, const std::string& name, bool knownNew = false) {
+  std::string tempName;
+  int error = 0;
+  int out = posix::openTempAt(folder, tempName, error);
+  if (out < 0) return error;
+  if ((error = posix::copyBytes(in, out))) {
     close(out);
-    unlink(tempPath.c_str());
-    return failure(shownTarget, error);
+    unlinkat(folder, tempName.c_str(), 0);
+    return error;
   }
-  return posix::commitTemp(out, tempPath, nativeTarget, shownTarget);
+  return posix::commitTempAt(out, folder, tempName, name, knownNew);
 }
 
 // A destination folder as the copy sees it: its names by upper-cased name, so that a file or
@@ -149,12 +157,12 @@ Status copyRegular(const std::string& nativeSource, const std::string& nativeTar
 struct TargetFolder {
   std::unordered_map<std::string, std::string> byUpper;
 
-  int load(const std::string& native) {
+  int load(int folder) {
     std::vector<Entry> entries;
-    if (int error = listFolder(native, entries)) return error;
+    if (int error = listFolder(folder, entries)) return error;
     for (const Entry& e : entries) {
       if (startsWithTempPrefix(e.name) && e.type != DT_DIR) {
-        unlink(nativeChild(native, e.name).c_str());
+        unlinkat(folder, e.name.c_str(), 0);
         continue;
       }
       auto [it, added] = byUpper.try_emplace(posix::upperName(e.name), e.name);
@@ -163,17 +171,20 @@ struct TargetFolder {
     return 0;
   }
 
-  // The existing name matching `name` ignoring case, or `name` itself when there is none.
-  const std::string& nameFor(const std::string& name) const {
-    auto it = byUpper.find(posix::upperName(name));
-    return it == byUpper.end() ? name : it->second;
+  // The existing name matching the entry ignoring case, or the entry's own name when there is
+  // none (which it becomes from now on, so that a later name equal but for case lands on it).
+  // `isNew` tells the second case.
+  const std::string& claim(const Entry& e, bool& isNew) {
+    auto [it, added] = byUpper.try_emplace(e.upper, e.name);
+    isNew = added;
+    return it->second;
   }
-
-  void add(const std::string& name) { byUpper.try_emplace(posix::upperName(name), name); }
 };
 
+// A folder being copied. Both folders stay open while their names are handled, and every
+// operation on a name goes relative to them.
 struct Frame {
-  std::string source, target;            // native
+  posix::Descriptor source, target;
   std::string shownSource, shownTarget;  // as the user's paths spell them
   FolderId id;
   std::vector<Entry> entries;
@@ -182,10 +193,21 @@ struct Frame {
 };
 
 Status openFrame(Frame& f) {
-  if (int error = listFolder(f.source, f.entries)) return failure(f.shownSource, error);
+  if (int error = listFolder(f.source.get(), f.entries)) return failure(f.shownSource, error);
   sortNtfs(f.entries);  // the same order, and so the same first failure, as on Windows
-  if (int error = f.existing.load(f.target)) return failure(f.shownTarget, error);
+  if (int error = f.existing.load(f.target.get())) return failure(f.shownTarget, error);
   return Status::success();
+}
+
+// Opens the folder `name` of `parent`, made first when the listing lacks it, or when it went
+// since. Returns 0 or errno.
+int openOrMakeFolder(int parent, const std::string& name, bool isNew, posix::Descriptor& out) {
+  int error = isNew ? ENOENT : openFolder(parent, name.c_str(), out);
+  if (error == ENOENT) {
+    if (mkdirat(parent, name.c_str(), 0777) != 0) return errno;
+    error = openFolder(parent, name.c_str(), out);
+  }
+  return error == ENOTDIR ? EEXIST : error;  // a file holds the name the folder needs
 }
 
 }  // namespace
@@ -212,12 +234,14 @@ bool PosixFileSystem::folderExists(const std::string& path) {
 Status PosixFileSystem::subFolders(const std::string& path, std::vector<SubFolder>& out) {
   out.clear();
   if (path.empty()) return failure(path, ENOENT);
-  std::string native = resolvePath(path);
-  std::vector<Entry> entries;
-  if (int error = listFolder(native, entries)) return failure(shownBase(path), error);
-  std::erase_if(entries, [&](const Entry& e) { return !isFolder(native, e); });
-  sortNtfs(entries);
   std::string base = shownBase(path);
+  posix::Descriptor folder;
+  std::vector<Entry> entries;
+  if (int error = openFolder(AT_FDCWD, resolvePath(path).c_str(), folder))
+    return failure(base, error);
+  if (int error = listFolder(folder.get(), entries)) return failure(base, error);
+  std::erase_if(entries, [&](const Entry& e) { return !isFolder(folder.get(), e); });
+  sortNtfs(entries);
   out.reserve(entries.size());
   for (Entry& e : entries) {
     std::string full = shownChild(base, e.name);
@@ -229,17 +253,24 @@ Status PosixFileSystem::subFolders(const std::string& path, std::vector<SubFolde
 Status PosixFileSystem::copyFolder(const std::string& source, const std::string& destination) {
   const std::string shownSource = shownBase(source), shownTarget = shownBase(destination);
   struct stat st;
-  std::string nativeSource, nativeTarget;
-  if (int error = statPath(source, st, &nativeSource)) return failure(shownSource, error);
-  if (!S_ISDIR(st.st_mode)) return failure(shownSource, ENOTDIR);
+  posix::Descriptor sourceFolder, targetFolder;
+  if (source.empty()) return failure(shownSource, ENOENT);
+  if (int error = openFolder(AT_FDCWD, resolvePath(source).c_str(), sourceFolder))
+    return failure(shownSource, error);
+  if (fstat(sourceFolder.get(), &st) != 0) return failure(shownSource, errno);
   const FolderId sourceId = idOf(st);
 
-  if (int error = statPath(destination, st, &nativeTarget)) {
-    if (error != ENOENT || destination.empty()) return failure(shownTarget, error);
-    if (mkdir(nativeTarget.c_str(), 0777) != 0 || stat(nativeTarget.c_str(), &st) != 0)
-      return failure(shownTarget, errno);
+  if (destination.empty()) return failure(shownTarget, ENOENT);
+  const std::string nativeTarget = resolvePath(destination);
+  int error = openFolder(AT_FDCWD, nativeTarget.c_str(), targetFolder);
+  if (error == ENOENT) {
+    // Only the folder itself: a missing parent stays an error.
+    error = mkdir(nativeTarget.c_str(), 0777) == 0
+                ? openFolder(AT_FDCWD, nativeTarget.c_str(), targetFolder)
+                : errno;
   }
-  if (!S_ISDIR(st.st_mode)) return failure(shownTarget, ENOTDIR);
+  if (error) return failure(shownTarget, error);
+  if (fstat(targetFolder.get(), &st) != 0) return failure(shownTarget, errno);
   const FolderId targetId = idOf(st);
   if (targetId == sourceId) return Status::success();  // every file already is its own copy
 
@@ -247,46 +278,56 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
   // the root down: meeting one of them again is a cycle.
   std::set<FolderId> open{sourceId};
   std::vector<Frame> stack;
-  stack.push_back({nativeSource, nativeTarget, shownSource, shownTarget, sourceId, {}, 0, {}});
+  stack.push_back({std::move(sourceFolder),
+                   std::move(targetFolder),
+                   shownSource,
+                   shownTarget,
+                   sourceId,
+                   {},
+                   0,
+                   {}});
   if (Status s = openFrame(stack.back()); !s) return s;
 
   while (!stack.empty()) {
     Frame& f = stack.back();
     if (f.next == f.entries.size()) {
       open.erase(f.id);
-      stack.pop_back();
+      stack.pop_back();  // closes both folders
       continue;
     }
     const Entry& e = f.entries[f.next++];
     if (startsWithTempPrefix(e.name)) continue;  // never part of a package
-    const std::string from = nativeChild(f.source, e.name);
-    const std::string shownFrom = shownChild(f.shownSource, e.name);
-    if (stat(from.c_str(), &st) != 0) return failure(shownFrom, errno);
-
-    const std::string& targetName = f.existing.nameFor(e.name);
-    const std::string to = nativeChild(f.target, targetName);
-    const std::string shownTo = shownChild(f.shownTarget, targetName);
+    posix::Descriptor in;
+    if (int error = openEntry(f.source.get(), e, in, st))
+      return failure(shownChild(f.shownSource, e.name), error);
 
     if (S_ISREG(st.st_mode)) {
-      if (Status s = copyRegular(from, to, shownFrom, shownTo); !s) return s;
-      f.existing.add(targetName);
+      bool isNew = false;
+      const std::string& targetName = f.existing.claim(e, isNew);
+      if (int error = copyRegular(in.get(), f.target.get(), targetName, isNew))
+        return failure(shownChild(f.shownTarget, targetName), error);
       continue;
     }
     if (!S_ISDIR(st.st_mode)) continue;
 
     const FolderId id = idOf(st);
     if (id == targetId) continue;  // the destination lies inside the source: not copied into itself
-    if (open.contains(id)) return failure(shownFrom, ELOOP);
+    if (open.contains(id)) return failure(shownChild(f.shownSource, e.name), ELOOP);
 
-    struct stat existing;
-    if (stat(to.c_str(), &existing) == 0) {
-      if (!S_ISDIR(existing.st_mode)) return failure(shownTo, EEXIST);
-    } else if (errno != ENOENT || mkdir(to.c_str(), 0777) != 0) {
-      return failure(shownTo, errno);
-    }
-    f.existing.add(targetName);
+    bool isNew = false;
+    const std::string& targetName = f.existing.claim(e, isNew);
+    posix::Descriptor out;
+    if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out))
+      return failure(shownChild(f.shownTarget, targetName), error);
 
-    Frame child{from, to, shownFrom, shownTo, id, {}, 0, {}};
+    Frame child{std::move(in),
+                std::move(out),
+                shownChild(f.shownSource, e.name),
+                shownChild(f.shownTarget, targetName),
+                id,
+                {},
+                0,
+                {}};
     if (Status s = openFrame(child); !s) return s;
     open.insert(id);
     stack.push_back(std::move(child));  // `f` and `e` are not used past this point
@@ -296,20 +337,34 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
 
 Status PosixFileSystem::copyFile(const std::string& source, const std::string& destination) {
   struct stat st;
-  std::string nativeSource, nativeTarget;
+  std::string nativeSource;
   if (int error = statPath(source, st, &nativeSource)) return failure(source, error);
   if (!S_ISREG(st.st_mode)) return failure(source, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   if (destination.empty()) return failure(destination, ENOENT);
   // Resolving finds an existing file whatever its case, so it is replaced under its own name.
-  nativeTarget = resolvePath(destination);
+  const std::string nativeTarget = resolvePath(destination);
   if (stat(nativeTarget.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
     return failure(destination, EISDIR);
 
-  std::size_t slash = nativeTarget.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : nativeTarget.substr(0, slash + 1);
-  TargetFolder leftovers;
-  leftovers.load(folder);  // a folder it cannot list is reported by the copy itself
-  return copyRegular(nativeSource, nativeTarget, source, destination);
+  // O_NONBLOCK: a pipe put in place of the file after the check must not hang the copy.
+  posix::Descriptor in(open(nativeSource.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!in) return failure(source, errno);
+  if (int error = regularOrError(in.get())) return failure(source, error);
+
+  // The folder is only written in: it need not be readable, so it is opened as a place, and
+  // listed (for leftovers) only when it can be.
+  const std::size_t slash = nativeTarget.rfind('/');
+  const std::string folderPath =
+      slash == std::string::npos ? "." : nativeTarget.substr(0, slash + 1);
+  posix::Descriptor folder(open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder) return failure(destination, errno);
+  if (posix::Descriptor listing; openFolder(folder.get(), ".", listing) == 0) {
+    TargetFolder leftovers;
+    leftovers.load(listing.get());
+  }
+  if (int error = copyRegular(in.get(), folder.get(), lastComponent(nativeTarget)))
+    return failure(destination, error);
+  return Status::success();
 }
 
 Status PosixFileSystem::readFile(const std::string& path, std::string& bytes) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/posix/sandbox.h"
 
@@ -266,6 +267,59 @@ TEST_F(PosixFileSystemTest, CopyFolderReportsWhatPermissionsForbid) {
   EXPECT_FALSE(s);
   EXPECT_EQ(s.path(), win("pkg\\secret.jsb"));
   EXPECT_EQ(s.reason(), std::strerror(EACCES));
+}
+
+// Every walk holds two folders open per level; whichever way it ends, none may stay open.
+TEST_F(PosixFileSystemTest, CopyFolderClosesEveryFolderItOpens) {
+  auto openDescriptors = [] {
+    // The listing's own descriptor is counted too, the same each time.
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return std::distance(begin(fds), end(fds));
+  };
+  write("pkg/a.jsb", "a");
+  write("pkg/sub/deeper/b.jsb", "b");
+  write("pkg/z/c.jsb", "c");
+  write("clash/sub/deeper", "a file where the package has a folder, two levels down");
+  folder("loop/inner/more");
+  ASSERT_EQ(symlink("../..", at("loop/inner/more/up").c_str()), 0);
+  write("file", "x");
+  struct Case {
+    std::string source, destination;
+    bool ok;
+  };
+  const Case cases[] = {
+      {win("pkg"), win("dst"), true},
+      {win("pkg"), win("dst"), true},  // again, over what the first copy made
+      {win("pkg"), win("pkg\\sub"), true},
+      {win("pkg"), win("clash"), false},
+      {win("loop"), win("out"), false},
+      {win("pkg"), win("file"), false},
+      {win("missing"), win("dst"), false},
+  };
+  const auto before = openDescriptors();
+  for (const Case& c : cases) {
+    EXPECT_EQ(static_cast<bool>(fs.copyFolder(c.source, c.destination)), c.ok)
+        << c.source << " -> " << c.destination;
+    EXPECT_EQ(openDescriptors(), before) << c.source << " -> " << c.destination;
+  }
+  EXPECT_EQ(read("dst/sub/deeper/b.jsb"), "b");
+}
+
+// Only what a copy needs is asked of each folder: listing a source folder needs no search
+// permission when it is empty, and a folder a single file is written into need not be listable.
+TEST_F(PosixFileSystemTest, CopiesAskNoMorePermissionThanTheyNeed) {
+  if (root()) GTEST_SKIP() << "root is not held back by permissions";
+  write("pkg/a.jsb", "a");
+  folder("pkg/empty");
+  chmod(at("pkg/empty").c_str(), 0444);  // listable, not searchable
+  ASSERT_TRUE(fs.copyFolder(win("pkg"), win("dst")));
+  EXPECT_TRUE(fs.folderExists(win("dst\\empty")));
+
+  write("dropbox/.instalador-tmp-old", "a leftover it cannot see");
+  chmod(at("dropbox").c_str(), 0300);
+  EXPECT_TRUE(fs.copyFile(win("pkg\\a.jsb"), win("dropbox\\a.jsb")));
+  chmod(at("dropbox").c_str(), 0700);
+  EXPECT_EQ(read("dropbox/a.jsb"), "a");
 }
 
 TEST_F(PosixFileSystemTest, CopyFileReplacesUnderTheExistingName) {
