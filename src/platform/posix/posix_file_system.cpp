@@ -13,30 +13,15 @@
 #include <utility>
 
 #include "platform/posix/native_path.h"
+#include "platform/windows_path.h"
 
 namespace inst {
 namespace {
 
 using posix::resolvePath;
 
-bool isSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
 Status failure(const std::string& shown, int error) {
   return Status::failure(shown, std::strerror(error));
-}
-
-// The path the user is shown: as given, without trailing separators (a bare root keeps its one).
-std::string shownBase(const std::string& path) {
-  std::size_t end = path.size();
-  while (end > 1 && isSeparator(path[end - 1])) --end;
-  return path.substr(0, end);
-}
-
-std::string shownChild(const std::string& base, const std::string& name) {
-  if (!base.empty() && isSeparator(base.back())) return base + name;
-  return base + "\\" + name;
 }
 
 std::string lastComponent(const std::string& nativePath) {
@@ -234,7 +219,7 @@ bool PosixFileSystem::folderExists(const std::string& path) {
 Status PosixFileSystem::subFolders(const std::string& path, std::vector<SubFolder>& out) {
   out.clear();
   if (path.empty()) return failure(path, ENOENT);
-  std::string base = shownBase(path);
+  std::string base = ShownBase(path);
   posix::Descriptor folder;
   std::vector<Entry> entries;
   if (int error = openFolder(AT_FDCWD, resolvePath(path).c_str(), folder))
@@ -244,14 +229,14 @@ Status PosixFileSystem::subFolders(const std::string& path, std::vector<SubFolde
   sortNtfs(entries);
   out.reserve(entries.size());
   for (Entry& e : entries) {
-    std::string full = shownChild(base, e.name);
+    std::string full = ShownChild(base, e.name);
     out.push_back({std::move(e.name), std::move(full)});
   }
   return Status::success();
 }
 
 Status PosixFileSystem::copyFolder(const std::string& source, const std::string& destination) {
-  const std::string shownSource = shownBase(source), shownTarget = shownBase(destination);
+  const std::string shownSource = ShownBase(source), shownTarget = ShownBase(destination);
   struct stat st;
   posix::Descriptor sourceFolder, targetFolder;
   if (source.empty()) return failure(shownSource, ENOENT);
@@ -299,31 +284,31 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
     if (startsWithTempPrefix(e.name)) continue;  // never part of a package
     posix::Descriptor in;
     if (int error = openEntry(f.source.get(), e, in, st))
-      return failure(shownChild(f.shownSource, e.name), error);
+      return failure(ShownChild(f.shownSource, e.name), error);
 
     if (S_ISREG(st.st_mode)) {
       bool isNew = false;
       const std::string& targetName = f.existing.claim(e, isNew);
       if (int error = copyRegular(in.get(), f.target.get(), targetName, isNew))
-        return failure(shownChild(f.shownTarget, targetName), error);
+        return failure(ShownChild(f.shownTarget, targetName), error);
       continue;
     }
     if (!S_ISDIR(st.st_mode)) continue;
 
     const FolderId id = idOf(st);
     if (id == targetId) continue;  // the destination lies inside the source: not copied into itself
-    if (open.contains(id)) return failure(shownChild(f.shownSource, e.name), ELOOP);
+    if (open.contains(id)) return failure(ShownChild(f.shownSource, e.name), ELOOP);
 
     bool isNew = false;
     const std::string& targetName = f.existing.claim(e, isNew);
     posix::Descriptor out;
     if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out))
-      return failure(shownChild(f.shownTarget, targetName), error);
+      return failure(ShownChild(f.shownTarget, targetName), error);
 
     Frame child{std::move(in),
                 std::move(out),
-                shownChild(f.shownSource, e.name),
-                shownChild(f.shownTarget, targetName),
+                ShownChild(f.shownSource, e.name),
+                ShownChild(f.shownTarget, targetName),
                 id,
                 {},
                 0,

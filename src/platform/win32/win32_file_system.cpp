@@ -9,29 +9,15 @@
 #include <utility>
 
 #include "platform/win32/wide.h"
+#include "platform/windows_path.h"
 
 namespace inst {
 namespace {
 
 constexpr std::wstring_view kTempPrefix = L".instalador-tmp-";
 
-bool isSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
 Status failure(const std::string& shown, DWORD error) {
   return Status::failure(shown, win32::errorText(error));
-}
-
-std::string shownBase(const std::string& path) {
-  std::size_t end = path.size();
-  while (end > 1 && isSeparator(path[end - 1])) --end;
-  return path.substr(0, end);
-}
-
-std::string shownChild(const std::string& base, const std::string& name) {
-  if (!base.empty() && isSeparator(base.back())) return base + name;
-  return base + "\\" + name;
 }
 
 std::wstring wideChild(const std::wstring& folder, const std::wstring& name) {
@@ -202,7 +188,7 @@ bool Win32FileSystem::folderExists(const std::string& path) {
 Status Win32FileSystem::subFolders(const std::string& path, std::vector<SubFolder>& out) {
   out.clear();
   if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
-  const std::string base = shownBase(path);
+  const std::string base = ShownBase(path);
   std::vector<Entry> entries;
   if (DWORD error = listFolder(win32::toWide(base), entries)) return failure(base, error);
   std::erase_if(entries, [](const Entry& e) { return !e.folder(); });
@@ -210,14 +196,14 @@ Status Win32FileSystem::subFolders(const std::string& path, std::vector<SubFolde
   out.reserve(entries.size());
   for (const Entry& e : entries) {
     std::string name = win32::toUtf8(e.name);
-    std::string full = shownChild(base, name);
+    std::string full = ShownChild(base, name);
     out.push_back({std::move(name), std::move(full)});
   }
   return Status::success();
 }
 
 Status Win32FileSystem::copyFolder(const std::string& source, const std::string& destination) {
-  const std::string shownSource = shownBase(source), shownTarget = shownBase(destination);
+  const std::string shownSource = ShownBase(source), shownTarget = ShownBase(destination);
   if (source.empty()) return failure(source, ERROR_PATH_NOT_FOUND);
   if (destination.empty()) return failure(destination, ERROR_PATH_NOT_FOUND);
   const std::wstring wideSource = win32::toWide(shownSource);
@@ -255,11 +241,11 @@ Status Win32FileSystem::copyFolder(const std::string& source, const std::string&
     const Entry& e = f.entries[f.next++];
     if (e.name.starts_with(kTempPrefix)) continue;  // never part of a package
     const std::wstring from = wideChild(f.source, e.name);
-    const std::string shownFrom = shownChild(f.shownSource, win32::toUtf8(e.name));
+    const std::string shownFrom = ShownChild(f.shownSource, win32::toUtf8(e.name));
     DWORD existing;
     const std::wstring targetName = existingName(f.target, e.name, existing);
     const std::wstring to = wideChild(f.target, targetName);
-    const std::string shownTo = shownChild(f.shownTarget, win32::toUtf8(targetName));
+    const std::string shownTo = ShownChild(f.shownTarget, win32::toUtf8(targetName));
 
     if (!e.folder()) {
       if (Status s = copyThroughTemp(from, f.target, to, shownTo); !s) return s;
