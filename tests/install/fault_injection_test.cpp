@@ -17,44 +17,37 @@
 namespace inst::testing {
 namespace {
 
+using FailWith = std::function<Status(const std::string&, const std::function<Status()>&)>;
+
 // The log with the sandbox's own folder left out, so the logs of two sandboxes compare.
 std::vector<std::string> Relative(const Sandbox& box) {
   std::vector<std::string> out;
-  const std::string root = box.root();
   for (std::string line : box.rec.log) {
-    for (std::size_t at; (at = line.find(root)) != std::string::npos;) {
-      line.replace(at, root.size(), "<root>");
+    for (std::size_t at; (at = line.find(box.root())) != std::string::npos;) {
+      line.replace(at, box.root().size(), "<root>");
     }
     out.push_back(line);
   }
   return out;
 }
 
-void Prepare(Sandbox& box) {
-  box.populate({"ENU", "PTB"});
-  // Files the install replaces or edits, so "as it was" and "complete" differ.
-  box.write(box.user("17.0", "ENU") + "\\leitor.jss", "older package source");
-  box.write(box.user("16.0", "PTB") + "\\Default.jkm", "[Common Keys]\r\nInsert+T=Title\r\n");
-}
-
-struct Outcome {
-  std::vector<std::string> log;
-  std::map<std::string, std::string> before, after;
-  int fallible = 0;
-};
-
-Outcome FullRun() {
+// Runs the install with its k-th fallible operation failing (k = 0: none fails). Files the
+// install replaces or edits are there beforehand, so "as it was" and "complete" differ.
+struct Attempt {
+  Attempt(int k, const FailWith& fail = nullptr) {
+    box.populate({"ENU", "PTB"});
+    box.write(box.user("17.0", "ENU") + "\\leitor.jss", "older package source");
+    box.write(box.user("16.0", "PTB") + "\\Default.jkm", "[Common Keys]\r\nInsert+T=Title\r\n");
+    before = box.snapshot();
+    box.rec.failAt = k;
+    if (fail) box.rec.fail = fail;
+    st = box.run();
+    after = box.snapshot();
+  }
   Sandbox box;
-  Prepare(box);
-  Outcome out;
-  out.before = box.snapshot();
-  const Status st = box.run();
-  EXPECT_TRUE(st.ok()) << st.path() << ": " << st.reason();
-  out.after = box.snapshot();
-  out.log = Relative(box);
-  out.fallible = box.rec.fallible;
-  return out;
-}
+  std::map<std::string, std::string> before, after;
+  Status st;
+};
 
 // The full run's log cut after its k-th fallible operation, which is marked as failed.
 std::vector<std::string> CutAfter(const std::vector<std::string>& log, int k) {
@@ -72,14 +65,16 @@ std::vector<std::string> CutAfter(const std::vector<std::string>& log, int k) {
   return out;
 }
 
-void CheckFailedRun(Sandbox& box, const Status& st, const Outcome& full, int k) {
-  ASSERT_FALSE(st.ok());
-  EXPECT_FALSE(st.reason().empty());
+void ExpectFailedCleanly(const Attempt& run, const Attempt& full, int k) {
+  SCOPED_TRACE("operation " + std::to_string(k));
+  ASSERT_FALSE(run.st.ok());
+  EXPECT_FALSE(run.st.reason().empty());
   // The failure names a file or folder of this machine.
-  EXPECT_EQ(Normalized(st.path()).rfind(Normalized(box.root()) + "/", 0), 0u) << st.path();
-  EXPECT_EQ(Relative(box), CutAfter(full.log, k));
+  EXPECT_EQ(Normalized(run.st.path()).rfind(Normalized(run.box.root()) + "/", 0), 0u)
+      << run.st.path();
+  EXPECT_EQ(Relative(run.box), CutAfter(Relative(full.box), k));
 
-  for (const auto& [rel, bytes] : box.snapshot()) {
+  for (const auto& [rel, bytes] : run.after) {
     EXPECT_EQ(rel.find(".instalador-tmp-"), std::string::npos) << "temporary file left: " << rel;
     auto was = full.before.find(rel);
     auto complete = full.after.find(rel);
@@ -90,16 +85,13 @@ void CheckFailedRun(Sandbox& box, const Status& st, const Outcome& full, int k) 
 }
 
 TEST(FaultInjection, EveryOperationRefused) {
-  const Outcome full = FullRun();
+  Attempt full(0);
+  ASSERT_TRUE(full.st.ok()) << full.st.path() << ": " << full.st.reason();
   // Per version one listing; per folder the package copy, ConfigNames, three copies, key map.
-  ASSERT_EQ(full.fallible, 2 + 4 * 6);
-  for (int k = 1; k <= full.fallible; ++k) {
-    SCOPED_TRACE("operation " + std::to_string(k) + " refused");
-    Sandbox box;
-    Prepare(box);
-    box.rec.failAt = k;
-    const Status st = box.run();
-    CheckFailedRun(box, st, full, k);
+  ASSERT_EQ(full.box.rec.fallible, 2 + 4 * 6);
+  for (int k = 1; k <= full.box.rec.fallible; ++k) {
+    Attempt run(k);
+    ExpectFailedCleanly(run, full, k);
   }
 }
 
@@ -107,33 +99,28 @@ TEST(FaultInjection, EveryOperationRefused) {
 // The same, but the operation really runs and the system stops it in the middle of writing:
 // a file-size limit makes every write past a few bytes fail, as a full disk would.
 TEST(FaultInjection, EveryWriteCutShort) {
-  const Outcome full = FullRun();
-  struct sigaction ignore = {};
+  Attempt full(0);
+  ASSERT_TRUE(full.st.ok());
+  struct sigaction ignore = {}, previous = {};
   ignore.sa_handler = SIG_IGN;
-  struct sigaction previous = {};
   ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
-
+  const FailWith cutShort = [](const std::string&, const std::function<Status()>& op) {
+    rlimit saved = {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    // Small files of the package fit, the larger ones and every INI rewrite do not.
+    rlimit small = saved;
+    small.rlim_cur = 12;
+    setrlimit(RLIMIT_FSIZE, &small);
+    Status st = op();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    return st;
+  };
   int writes = 0;
-  for (int k = 1; k <= full.fallible; ++k) {
-    if (CutAfter(full.log, k).back().rfind("subFolders ", 0) == 0) continue;  // writes nothing
+  for (int k = 1; k <= full.box.rec.fallible; ++k) {
+    if (CutAfter(full.box.rec.log, k).back().rfind("subFolders ", 0) == 0) continue;
     ++writes;
-    SCOPED_TRACE("operation " + std::to_string(k) + " cut short");
-    Sandbox box;
-    Prepare(box);
-    box.rec.failAt = k;
-    box.rec.fail = [](const std::string&, const std::function<Status()>& run) {
-      rlimit saved = {};
-      getrlimit(RLIMIT_FSIZE, &saved);
-      // Small files of the package fit, the larger ones and every INI rewrite do not.
-      rlimit small = saved;
-      small.rlim_cur = 12;
-      setrlimit(RLIMIT_FSIZE, &small);
-      Status st = run();
-      setrlimit(RLIMIT_FSIZE, &saved);
-      return st;
-    };
-    const Status st = box.run();
-    CheckFailedRun(box, st, full, k);
+    Attempt run(k, cutShort);
+    ExpectFailedCleanly(run, full, k);
   }
   EXPECT_EQ(writes, 4 * 6);
   sigaction(SIGXFSZ, &previous, nullptr);

@@ -1,85 +1,310 @@
 #pragma once
 
+// A machine in a fresh temporary folder for the install engine, which runs on the platform's
+// own file-system and profile back ends with every call logged in one list, so that tests can
+// check the order across services. The checks go to the back ends directly, unlogged, so they
+// see paths as Windows does (without regard to case).
+
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "install/install.h"
-#include "install/real_back_end.h"
-#include "install/recording.h"
+#include "settings/ini_access.h"
+
+#ifdef _WIN32
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_profile.h"
+#else
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_profile.h"
+#endif
 
 namespace inst::testing {
 
-// A machine in a fresh temporary folder: the package beside an "executable" with its Setup.ini,
-// the per-user and shared JAWS settings trees, and an unrelated folder that must never change.
-// The engine runs on the platform's own file-system and profile back ends, logged by `rec`;
-// the sleeper only logs. The checks below go to the back ends directly, unlogged, so they see
-// paths as Windows does (without regard to case).
+#ifdef _WIN32
+using RealFileSystem = Win32FileSystem;
+using RealProfile = Win32Profile;
+#else
+using RealFileSystem = PosixFileSystem;
+using RealProfile = PosixProfile;
+#endif
+
+// Operations that can fail (listings, copies, INI writes) are numbered from 1; setting `failAt`
+// makes that one fail through `fail` and marks its log line with " !".
+struct Recorder {
+  std::vector<std::string> log;
+  int fallible = 0;
+  int failAt = 0;
+  // `run` carries the operation out on the real service; by default it is refused untouched.
+  std::function<Status(const std::string& path, const std::function<Status()>& run)> fail =
+      [](const std::string& path, const std::function<Status()>&) {
+        return Status::failure(path, "injected fault");
+      };
+
+  Status fallibleOp(const std::string& entry, const std::string& path,
+                    const std::function<Status()>& run) {
+    const bool failing = ++fallible == failAt;
+    log.push_back(failing ? entry + " !" : entry);
+    return failing ? fail(path, run) : run();
+  }
+  std::vector<std::string> lines(const std::string& prefix) const {
+    std::vector<std::string> out;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(out),
+                 [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+    return out;
+  }
+};
+
+class RecordingFileSystem final : public FileSystem {
+ public:
+  RecordingFileSystem(FileSystem& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
+  bool fileExists(const std::string& p) override {
+    rec_.log.push_back("fileExists " + p);
+    return inner_.fileExists(p);
+  }
+  bool folderExists(const std::string& p) override {
+    rec_.log.push_back("folderExists " + p);
+    return inner_.folderExists(p);
+  }
+  Status subFolders(const std::string& p, std::vector<SubFolder>& out) override {
+    return rec_.fallibleOp("subFolders " + p, p, [&] { return inner_.subFolders(p, out); });
+  }
+  Status copyFolder(const std::string& from, const std::string& to) override {
+    return rec_.fallibleOp("copyFolder " + from + " -> " + to, to,
+                           [&] { return inner_.copyFolder(from, to); });
+  }
+  Status copyFile(const std::string& from, const std::string& to) override {
+    return rec_.fallibleOp("copyFile " + from + " -> " + to, to,
+                           [&] { return inner_.copyFile(from, to); });
+  }
+  // The engine has no use for these two.
+  bool normalFileExists(const std::string& p) override { return inner_.normalFileExists(p); }
+  Status readFile(const std::string& p, std::string& b) override { return inner_.readFile(p, b); }
+
+ private:
+  FileSystem& inner_;
+  Recorder& rec_;
+};
+
+class RecordingProfile final : public Profile {
+ public:
+  RecordingProfile(Profile& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
+  std::uint32_t getString(const std::string& section, const std::string& key,
+                          const std::string& def, char* buffer, std::uint32_t size,
+                          const std::string& path) override {
+    rec_.log.push_back("iniRead [" + section + "] " + key + " " + path);
+    return inner_.getString(section, key, def, buffer, size, path);
+  }
+  Status writeString(const std::string& section, const std::string& key, const std::string& value,
+                     const std::string& path) override {
+    return rec_.fallibleOp("iniWrite [" + section + "] " + key + "=" + value + " " + path, path,
+                           [&] { return inner_.writeString(section, key, value, path); });
+  }
+
+ private:
+  Profile& inner_;
+  Recorder& rec_;
+};
+
+// Logs the pause instead of taking it.
+class RecordingSleeper final : public Sleeper {
+ public:
+  explicit RecordingSleeper(Recorder& rec) : rec_(rec) {}
+  void sleep(unsigned ms) override { rec_.log.push_back("sleep " + std::to_string(ms)); }
+
+ private:
+  Recorder& rec_;
+};
+
+// A path or log line as Windows would compare it: "/" for every run of separators, no trailing
+// one, ASCII letters in lower case.
+inline std::string Normalized(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\' || c == '/') {
+      if (out.empty() || out.back() != '/') out += '/';
+    } else {
+      out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+  }
+  if (out.size() > 1 && out.back() == '/') out.pop_back();
+  return out;
+}
+
+// The variables the engine reads, matched without regard to case as on Windows.
+class FixedEnvironment final : public Environment {
+ public:
+  std::map<std::string, std::string> vars;  // by lower-case name
+  std::string get(std::string_view name) const override {
+    auto it = vars.find(Normalized(std::string(name)));
+    return it == vars.end() ? std::string() : it->second;
+  }
+};
+
+// The package beside an "executable" with its Setup.ini, the per-user and shared JAWS settings
+// trees, and an unrelated folder that must never change. Paths are Windows paths, as the engine
+// gets them.
 class Sandbox {
  public:
-  Sandbox();
-  ~Sandbox();
+  Sandbox() {
+    static std::atomic<unsigned> counter{0};
+    root_ = std::filesystem::temp_directory_path() /
+            ("instalador-install-" +
+             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+             std::to_string(counter++));
+    env_.vars = {{"appdata", root() + "\\Roaming"}, {"allusersprofile", root() + "\\ProgramData"}};
+    write(package() + "\\RedidUzizu.jsb", "package marker script");
+    write(package() + "\\leitor.jss", "package source");
+    write(package() + "\\sub\\notas.txt", "nested file");
+    write(exe() + "\\Extras\\extra1.ext", "package default script");
+    write(root() + "\\Outros\\intocado.txt", "leave me");
+    settings_ = {{"title", "Instalador"},
+                 {"Application", "notepad"},
+                 {"ScriptName", "bloco"},
+                 {"ModifyScriptName", "1"},
+                 {"Extras", "1"}};
+    writeSetup();
+  }
+  ~Sandbox() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
 
-  // Windows-style paths, as the engine gets them.
-  std::string root() const;
-  std::string exe() const;
+  std::string root() const {
+    const std::u8string u8 = root_.u8string();
+    return std::string(u8.begin(), u8.end());
+  }
+  std::string exe() const { return root() + "\\Pacote"; }
   std::string setupIni() const { return exe() + "\\Setup.ini"; }
   std::string package() const { return exe() + "\\pastascripts"; }
-  std::string settingsFolder(const std::string& version) const;
-  std::string user(const std::string& version, const std::string& language) const;
-  std::string shared(const std::string& version, const std::string& language) const;
+  std::string settingsFolder(const std::string& version) const {
+    return root() + "\\Roaming\\freedom scientific\\jaws\\" + version + "\\settings\\";
+  }
+  std::string user(const std::string& version, const std::string& language) const {
+    return settingsFolder(version) + language;
+  }
+  std::string shared(const std::string& version, const std::string& language) const {
+    return root() + "\\ProgramData\\Freedom scientific\\jaws\\" + version + "\\settings\\" +
+           language;
+  }
 
   // Per-user language folders of a version (and so its settings folder).
-  void addUser(const std::string& version, const std::vector<std::string>& languages);
+  void addUser(const std::string& version, const std::vector<std::string>& languages) {
+    makeFolder(settingsFolder(version));
+    for (const std::string& language : languages) makeFolder(user(version, language));
+  }
   // A shared language folder with the default script and its documentation, each naming its
   // version and language, and when asked a confignames.ini that names another application.
-  void addShared(const std::string& version, const std::string& language, bool configNames = true);
-  // Versions 17.0 and 16.0, each with these language folders and their shared folders.
-  void populate(const std::vector<std::string>& languages);
+  void addShared(const std::string& version, const std::string& language, bool configNames = true) {
+    const std::string s = shared(version, language);
+    write(s + "\\default.jsb", "shared jsb " + version + " " + language);
+    write(s + "\\default.jsd", "shared jsd " + version + " " + language);
+    if (configNames) write(s + "\\confignames.ini", "[ConfigNames]\r\nwordpad=wordpad\r\n");
+  }
+  // Versions 17.0 and 16.0, each with these language folders and their shared folders, and a
+  // DEU folder that is no language folder of ours.
+  void populate(const std::vector<std::string>& languages) {
+    for (const char* version : {"17.0", "16.0"}) {
+      addUser(version, languages);
+      makeFolder(settingsFolder(version) + "DEU");
+      for (const std::string& language : languages) addShared(version, language);
+    }
+  }
 
-  // Setup.ini's [Configurations] is rewritten on every change.
-  void setting(const std::string& key, const std::string& value);
-  void eraseSetting(const std::string& key);
+  // Setup.ini's [Configurations] is rewritten on every change; no value erases the key.
+  void setting(const std::string& key, const char* value) {
+    if (value) {
+      settings_[key] = value;
+    } else {
+      settings_.erase(key);
+    }
+    writeSetup();
+  }
 
-  void write(const std::string& path, const std::string& bytes) const;
-  void makeFolder(const std::string& path) const;
-  void remove(const std::string& path) const;
-  bool isFile(const std::string& path);
-  bool isFolder(const std::string& path);
+  void write(const std::string& path, const std::string& bytes) const {
+    const std::filesystem::path p = native(path);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+  }
+  void makeFolder(const std::string& path) const {
+    std::filesystem::create_directories(native(path));
+  }
+  void remove(const std::string& path) const { std::filesystem::remove_all(native(path)); }
+  bool isFile(const std::string& path) { return realFs_.fileExists(path); }
+  bool isFolder(const std::string& path) { return realFs_.folderExists(path); }
   // The file's bytes; "<missing>" when there is no such file.
-  std::string read(const std::string& path);
-  std::string iniValue(const std::string& path, const std::string& section, const std::string& key);
-  std::filesystem::path native(const std::string& path) const;
+  std::string read(const std::string& path) {
+    std::string bytes;
+    return realFs_.readFile(path, bytes) ? bytes : "<missing>";
+  }
+  std::string iniValue(const std::string& path, const std::string& section,
+                       const std::string& key) {
+    return ReadIniValue(realProfile_, section, key, path);
+  }
 
-  Status run(const std::array<VersionBox, 4>& boxes, std::int16_t versionCount);
+  Status run(const std::array<VersionBox, 4>& boxes, std::int16_t versionCount) {
+    return RunInstall(InstallServices{fs_, profile_, env_, sleeper_}, exe(), setupIni(), boxes,
+                      versionCount);
+  }
   // 17.0 and 16.0 ticked.
   Status run() { return run({VersionBox{"17.0", 1}, VersionBox{"16.0", 1}, {}, {}}, 2); }
 
   // Every entry under the root by relative path: files by their bytes, folders as "<folder>",
   // links as "<link>".
-  std::map<std::string, std::string> snapshot() const;
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+      const std::u8string rel = std::filesystem::relative(entry.path(), root_).u8string();
+      std::string& value = out[std::string(rel.begin(), rel.end())];
+      if (entry.is_symlink()) {
+        value = "<link>";
+      } else if (entry.is_directory()) {
+        value = "<folder>";
+      } else {
+        std::ostringstream bytes;
+        bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+        value = bytes.str();
+      }
+    }
+    return out;
+  }
 
   Recorder rec;
 
  private:
-  void writeSetup() const;
+  // Test paths are spelled as they were created, so turning the separators is all it takes.
+  std::filesystem::path native(std::string path) const {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+  }
+  void writeSetup() const {
+    std::string text = "[Configurations]\r\n";
+    for (const auto& [key, value] : settings_) text += key + "=" + value + "\r\n";
+    write(setupIni(), text);
+  }
 
   std::filesystem::path root_;
-  std::vector<std::pair<std::string, std::string>> settings_;
+  std::map<std::string, std::string> settings_;
   RealFileSystem realFs_;
   RealProfile realProfile_;
   RecordingFileSystem fs_{realFs_, rec};
   RecordingProfile profile_{realProfile_, rec};
-  MapEnvironment env_;
+  FixedEnvironment env_;
   RecordingSleeper sleeper_{rec};
 };
-
-// A path or log line as Windows would compare it: "/" for every run of separators, no trailing
-// one, ASCII letters in lower case.
-std::string Normalized(const std::string& text);
 
 }  // namespace inst::testing

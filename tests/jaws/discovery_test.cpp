@@ -100,41 +100,36 @@ TEST(DiscoverVersions, CollectsQualifyingFoldersAndOffersTheLastFour) {
   }
 }
 
+// An unreadable root also stops, and the message says which folder and why.
 TEST(DiscoverVersions, StopsWhenThereIsNoVersionToOffer) {
-  struct StopCase {
+  const struct {
     const char* what;
     bool exists;
     std::vector<std::string> names;
     std::int16_t startVersion;
     MsgIcon icon;
+    const char* listingFailure;
+  } cases[] = {
+      {"root missing", false, {"17.0"}, 0, MsgIcon::None, nullptr},
+      {"root empty", true, {}, 0, MsgIcon::Exclamation, nullptr},
+      {"none qualifying", true, {"17", "17.0a", "Settings"}, 0, MsgIcon::Exclamation, nullptr},
+      {"all older", true, {"15.0", "16.0"}, 17, MsgIcon::Exclamation, nullptr},
+      {"root unreadable", true, {"17.0"}, 0, MsgIcon::Exclamation, "Permission denied"},
   };
-  const StopCase cases[] = {
-      {"root missing", false, {"17.0"}, 0, MsgIcon::None},
-      {"root empty", true, {}, 0, MsgIcon::Exclamation},
-      {"none qualifying", true, {"17", "17.00", "17.0a", "Settings"}, 0, MsgIcon::Exclamation},
-      {"all older", true, {"15.0", "16.0"}, 17, MsgIcon::Exclamation},
-  };
-  for (const StopCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ListedRoot fs;
     fs.exists = c.exists;
     fs.names = c.names;
+    if (c.listingFailure) fs.listingFailure = Status::failure(kRoot, c.listingFailure);
     Discovery d = DiscoverVersions(fs, kRoot, c.startVersion, "Scripts");
     EXPECT_TRUE(d.stop);
-    EXPECT_EQ(d.message, kMessage);
+    EXPECT_EQ(d.message,
+              c.listingFailure ? kMessage + "\n" + kRoot + "\n" + c.listingFailure : kMessage);
     EXPECT_EQ(d.icon, c.icon);
     EXPECT_EQ(d.title, "Scripts");
     EXPECT_EQ(d.versionCount, 0);
   }
-}
-
-TEST(DiscoverVersions, AnUnreadableRootStopsAndSaysWhy) {
-  ListedRoot fs;
-  fs.listingFailure = Status::failure(kRoot, "Permission denied");
-  Discovery d = DiscoverVersions(fs, kRoot, 0, "Scripts");
-  EXPECT_TRUE(d.stop);
-  EXPECT_EQ(d.message, kMessage + "\n" + kRoot + "\nPermission denied");
-  EXPECT_EQ(d.icon, MsgIcon::Exclamation);
 }
 
 }  // namespace

@@ -72,6 +72,11 @@ ini::Arg arg(const std::optional<std::string>& s) {
   return std::string_view(*s);
 }
 
+// The file a vector starts from; nullopt when it does not exist.
+std::optional<std::string> initialFile(const json& v) {
+  return v["file_exists"] ? hex(v["file_hex"]) : std::nullopt;
+}
+
 // Unknown cases where we deliberately do not follow Wine, with the result we give instead.
 struct Departure {
   std::string bytes;  // value of a read, file of a write
@@ -133,12 +138,10 @@ ReadResult readPortable(const json& v) {
   const json& c = v["call"];
   const std::uint32_t size = c["nSize"];
   std::string buffer(size + kGuard, static_cast<char>(kUntouched));
-  const std::optional<std::string> file = v["file_exists"] ? hex(v["file_hex"]) : std::nullopt;
+  const std::optional<std::string> file = initialFile(v);
   const auto section = hex(c["section_hex"]), key = hex(c["key_hex"]), def = hex(c["default_hex"]);
-  ini::FileBytes bytes;
-  if (file) bytes = *file;
   const std::uint32_t count =
-      ini::getString(bytes, arg(section), arg(key), arg(def), buffer.data(), size);
+      ini::getString(arg(file), arg(section), arg(key), arg(def), buffer.data(), size);
   EXPECT_EQ(buffer.substr(size), std::string(kGuard, static_cast<char>(kUntouched)))
       << v["id"] << ": wrote past the buffer";
   buffer.resize(size);
@@ -160,13 +163,11 @@ void checkRead(const json& v, const ReadResult& got, const ReadExpectation& want
 
 // Each write vector starts from its own file state; nullopt is a missing file.
 std::optional<std::string> writePortable(const json& v) {
-  std::optional<std::string> file = v["file_exists"] ? hex(v["file_hex"]) : std::nullopt;
+  std::optional<std::string> file = initialFile(v);
   for (const json& c : v["calls"]) {
     const auto section = hex(c["section_hex"]), key = hex(c["key_hex"]),
                value = hex(c["value_hex"]);
-    ini::FileBytes bytes;
-    if (file) bytes = *file;
-    ini::Edit edit = ini::writeString(bytes, arg(section), arg(key), arg(value));
+    ini::Edit edit = ini::writeString(arg(file), arg(section), arg(key), arg(value));
     EXPECT_NE(edit.outcome, ini::Outcome::invalid) << v["id"];
     if (edit.outcome == ini::Outcome::changed) file = std::move(edit.content);
   }
@@ -249,7 +250,7 @@ TEST_F(RealApi, AgreesWithThePortableReaderWhereWindowsIsKnown) {
     if (v["windows"]["status"] != "same") continue;
     const json& c = v["call"];
     const std::uint32_t size = c["nSize"];
-    const fs::path path = fileFor(v, v["file_exists"] ? hex(v["file_hex"]) : std::nullopt);
+    const fs::path path = fileFor(v, initialFile(v));
     const auto section = hex(c["section_hex"]), key = hex(c["key_hex"]),
                def = hex(c["default_hex"]);
     std::string buffer(size + kGuard, static_cast<char>(kUntouched));
@@ -269,7 +270,7 @@ TEST_F(RealApi, AgreesWithThePortableWriterWhereWindowsIsKnown) {
   int compared = 0;
   for (const json& v : vectors()["write_vectors"]) {
     if (v["windows"]["status"] != "same") continue;
-    const fs::path path = fileFor(v, v["file_exists"] ? hex(v["file_hex"]) : std::nullopt);
+    const fs::path path = fileFor(v, initialFile(v));
     const std::string ansiPath = path.string();
     for (const json& c : v["calls"]) {
       const auto section = hex(c["section_hex"]), key = hex(c["key_hex"]),

@@ -79,7 +79,6 @@ class SoundFolder {
     folder_.file("tone.ogg", "OggS" + std::string(60, '\0'));
     folder_.file("tone", testfiles::waveFile(100, 0.5, 440, 8000));
     folder_.file("bad.wav", "not a sound at all");
-    folder_.file("empty.wav", "");
     std::filesystem::create_directory(folder_.path() / "folder.wav");
   }
   std::string dir() const { return folder_.path().generic_string(); }
@@ -115,7 +114,6 @@ std::vector<Script> scripts() {
       {"open, ask, close; keywords and alias in any case",
        {{kOpenWave, kNone, "1"},
         {"status audio mode", kNone, "stopped"},
-        {"STATUS AUDIO MODE", kNone, "stopped"},
         {"Status Audio Length", kNone, "1000"},
         {"status audio position", kNone, "0"},
         {"status audio ready", kNone, "true"},
@@ -126,19 +124,14 @@ std::vector<Script> scripts() {
       {"nothing open; words the interpreter does not know",
        {{"close audio", kInvalidDeviceName},
         {"status Audio mode", kInvalidDeviceName},
-        {"play audio", kInvalidDeviceName},
-        {"Pause audio", kInvalidDeviceName},
         {"Resume audio", kInvalidDeviceName},
-        {"setaudio audio volume to 500", kInvalidDeviceName},
         {"close all", kNone},
-        {"", kMissingCommandString},
         {"   \t ", kMissingCommandString},
         {"status", kMissingDeviceName},
         {"seek audio to start", kUnrecognizedCommand},
         {R"(open "{dir}/tone.wav type waveaudio alias audio)", kNoClosingQuote}}},
       {"files and types that do not open",
-       {{R"(OPEN "{dir}/missing.mp3" TYPE MPEGVIDEO alias audio)", kFileNotFound},
-        {R"(OPEN "{dir}/missing.wav" TYPE waveaudio alias audio)", kFileNotFound},
+       {{R"(OPEN "{dir}/missing.wav" TYPE waveaudio alias audio)", kFileNotFound},
         {R"(OPEN "{dir}/tone.ogg" TYPE  alias audio)", kInvalidDeviceName},
         {R"(OPEN "" TYPE  alias audio)", kInvalidDeviceName},
         {"OPEN  TYPE  alias audio", kInvalidDeviceName},
@@ -148,11 +141,9 @@ std::vector<Script> scripts() {
         {R"(open "{dir}/tone.wav" type waveaudio alias)", kMissingParameter},
         {R"(open "{dir}/tone.wav" type waveaudio alias audio loudly)", kUnrecognizedCommand},
         {R"(open "{dir}/bad.wav" type waveaudio alias audio)", kInvalidFile},
-        {R"(open "{dir}/empty.wav" type waveaudio alias audio)", kInvalidFile},
         {R"(open "{dir}/folder.wav" type waveaudio alias audio)", kInvalidFile},
         {R"(open "{dir}/tone.mp3" type waveaudio alias audio)", kInvalidFile},
         {R"(open "{dir}/tone.wav" type sequencer alias audio)", kInvalidFile},
-        {R"(open "{dir}/tone.mid" type waveaudio alias audio)", kInvalidFile},
         {R"(open "{dir}/tone.ogg" alias audio)", kExtensionNotFound},
         {R"(open "{dir}/tone" alias audio)", kInvalidDeviceName},
         {"open waveaudio alias audio", kUnsupportedFunction},
@@ -206,7 +197,6 @@ std::vector<Script> scripts() {
         {"status audio volume", kNone, "1000"},
         {"setaudio audio volume to 500", kNone},
         {"status audio volume", kNone, "500"},
-        {"SETAUDIO AUDIO VOLUME TO 0", kNone},
         {"setaudio audio volume to 1000 wait", kNone},
         {"setaudio audio volume to 1001", kOutOfRange},
         {"setaudio audio volume to -1", kOutOfRange},
@@ -241,7 +231,6 @@ std::vector<Script> scripts() {
         {"Pause audio", kNone},
         {"status audio mode", kNone, "stopped"},
         {"Resume audio", kUnsupportedFunction},
-        {"status audio mode", kNone, "stopped"},
         {"play audio", kNone},
         {"status audio mode", kNone, "playing"}}},
       {"play arguments",
@@ -283,20 +272,14 @@ void runScript(MciPort& port, const SoundFolder& folder, const Script& script) {
   }
 }
 
-TEST(Interpreter, SilentDeviceFollowsTheWindowsGrammar) {
-  SoundFolder folder;
-  for (const Script& script : scripts()) {
-    std::unique_ptr<MciPort> port = MakeSilentMciPort([](const std::string& p) { return p; });
-    runScript(*port, folder, script);
-  }
-}
-
-TEST(Interpreter, FakeDeviceSeesTheSameStates) {
+// The silent device, and the fake one that lets the states be seen, answer alike.
+TEST(Interpreter, FollowsTheWindowsGrammar) {
   SoundFolder folder;
   for (const Script& script : scripts()) {
     DeviceLog log;
-    CommandInterpreter port(std::make_unique<FakeDevice>(log), nullptr);
-    runScript(port, folder, script);
+    CommandInterpreter fake(std::make_unique<FakeDevice>(log), nullptr);
+    runScript(fake, folder, script);
+    runScript(*MakeSilentMciPort([](const std::string& p) { return p; }), folder, script);
   }
 }
 
@@ -331,13 +314,17 @@ class DeviceCalls : public ::testing::Test {
   CommandInterpreter port_{std::make_unique<FakeDevice>(log_), nullptr};
 };
 
-TEST_F(DeviceCalls, PlayStartsResumesOrLeavesAlone) {
-  ASSERT_EQ(send(kOpenMpeg).code, 0u);
-  takeCalls();
-  struct {
-    const char* command;
+TEST_F(DeviceCalls, OpenLoadsAndPlayStartsResumesOrLeavesAlone) {
+  const struct {
+    std::string command;
     std::vector<std::string> calls;
   } steps[] = {
+      // The named type, not the file's extension, chooses the device.
+      {kOpenWave, {"load {dir}/tone.wav waveaudio"}},
+      {"close audio", {"free"}},
+      {R"(open "{dir}/tone.mid" type MPEGVIDEO alias audio)", {"load {dir}/tone.mid MPEGVIDEO"}},
+      {"close audio", {"free"}},
+      {kOpenMpeg, {"load {dir}/tone.mp3 MPEGVIDEO"}},
       {"play audio", {"start 0"}},
       {"play audio", {}},  // already playing
       {"pause audio", {"halt"}},
@@ -352,10 +339,18 @@ TEST_F(DeviceCalls, PlayStartsResumesOrLeavesAlone) {
       {"play audio", {}},  // at the end: nothing left to play
       {"play audio repeat", {"start 0 repeat"}},
       {"close audio", {"free"}},
+      // The sequencer cannot hold a note: pause halts it, resume is refused, play goes on.
+      {kOpenMidi, {"load {dir}/tone.mid sequencer"}},
+      {"play audio from 0", {"start 0"}},
+      {"pause audio", {"halt"}},
+      {"resume audio", {}},
+      {"play audio", {"proceed"}},
   };
   for (const auto& step : steps) {
     send(step.command);
-    EXPECT_EQ(takeCalls(), step.calls) << step.command;
+    std::vector<std::string> expected = step.calls;
+    for (std::string& call : expected) call = folder_.expand(call);
+    EXPECT_EQ(takeCalls(), expected) << step.command;
   }
 }
 
@@ -373,31 +368,7 @@ TEST_F(DeviceCalls, AnEndThatCameUnaskedIsSeen) {
   EXPECT_EQ(send("status audio mode").text, "stopped");
 }
 
-TEST_F(DeviceCalls, SequencerPauseHaltsAndPlayGoesOn) {
-  ASSERT_EQ(send(kOpenMidi).code, 0u);
-  takeCalls();
-  send("play audio from 0");
-  send("pause audio");
-  send("resume audio");
-  send("play audio");
-  EXPECT_EQ(takeCalls(), (std::vector<std::string>{"start 0", "halt", "proceed"}));
-}
-
-TEST_F(DeviceCalls, OpenHandsTheDeviceTheNativePathAndType) {
-  const struct {
-    std::string command;
-    std::string call;
-  } cases[] = {
-      {kOpenWave, "load {dir}/tone.wav waveaudio"},
-      {kOpenMpeg, "load {dir}/tone.mp3 MPEGVIDEO"},
-      {kOpenMidi, "load {dir}/tone.mid sequencer"},
-      {R"(open "{dir}/tone.mid" type MPEGVIDEO alias audio)", "load {dir}/tone.mid MPEGVIDEO"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(send(c.command).code, 0u) << c.command;
-    send("close audio");
-    EXPECT_EQ(takeCalls(), (std::vector<std::string>{folder_.expand(c.call), "free"}));
-  }
+TEST_F(DeviceCalls, ADeviceThatRefusesTheFileLeavesNothingOpen) {
   log_.refuse = true;
   EXPECT_EQ(send(kOpenWave).code, mcierr::kInvalidFile);
   EXPECT_EQ(send("status audio mode").code, mcierr::kInvalidDeviceName);

@@ -91,11 +91,6 @@ inline std::string mpegFrames(int count) {
   return out;
 }
 
-inline void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempFolder {
  public:
@@ -114,7 +109,7 @@ class TempFolder {
 
   const std::filesystem::path& path() const { return path_; }
   std::string file(const std::string& name, const std::string& bytes) const {
-    writeFile(path_ / name, bytes);
+    std::ofstream(path_ / name, std::ios::binary) << bytes;
     return (path_ / name).string();
   }
 

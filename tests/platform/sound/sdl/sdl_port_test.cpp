@@ -91,6 +91,10 @@ class DiskSession {
   std::string file(const std::string& name, const std::string& bytes) {
     return folder_.file(name, bytes);
   }
+  // Writes the sound file and opens it as the player would.
+  void open(const std::string& name, const std::string& bytes, const std::string& type) {
+    expect("OPEN \"" + file(name, bytes) + "\" TYPE " + type + " alias audio", "1");
+  }
   const testfiles::TempFolder& folder() const { return folder_; }
   double openMs() const { return openMs_; }
   bool mixing() const { return frequency_ > 0; }
@@ -174,8 +178,7 @@ TEST(SdlPort, WaitReturnsWhenTheSoundEnds) {
   for (const WaitCase& c : cases) {
     DiskSession session;
     ASSERT_TRUE(session.mixing());
-    std::string path = session.file(c.name, c.bytes);
-    session.expect("open \"" + path + "\" type " + c.type + " alias audio", "1");
+    session.open(c.name, c.bytes, c.type);
     session.expect("status audio length", std::to_string(static_cast<int>(c.lengthMs)));
     double waited = session.timed("play audio from 0 wait");
     session.expect("status audio mode", "stopped");
@@ -192,8 +195,7 @@ TEST(SdlPort, WaitReturnsWhenTheSoundEnds) {
 TEST(SdlPort, RepeatKeepsPlayingPastTheEnd) {
   DiskSession session;
   ASSERT_TRUE(session.mixing());
-  std::string path = session.file("loop.wav", testfiles::waveFile(300, 0.5, 440, kRate));
-  session.expect("OPEN \"" + path + "\" TYPE MPEGVIDEO alias audio", "1");
+  session.open("loop.wav", testfiles::waveFile(300, 0.5, 440, kRate), "MPEGVIDEO");
   session.expect("PLAY audio Notify Repeat");
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   session.expect("status audio mode", "playing");
@@ -206,17 +208,15 @@ TEST(SdlPort, RepeatKeepsPlayingPastTheEnd) {
 TEST(SdlPort, PausedSoundIsSilentAndGoesOnWhereItWas) {
   DiskSession session;
   ASSERT_TRUE(session.mixing());
-  std::string path = session.file("tone.wav", testfiles::waveFile(600, 0.5, 440, kRate));
-  session.expect("OPEN \"" + path + "\" TYPE MPEGVIDEO alias audio", "1");
+  session.open("tone.wav", testfiles::waveFile(600, 0.5, 440, kRate), "MPEGVIDEO");
   session.expect("PLAY audio From 0");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   session.expect("Pause audio");
   session.expect("status audio mode", "paused");
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   session.expect("status audio mode", "paused");
-  double waitedAfterResume = 0;
   session.expect("Resume audio");
-  waitedAfterResume = session.timed("play audio wait");
+  double waitedAfterResume = session.timed("play audio wait");
   session.expect("Close audio");
   Rendering r = session.finish();
   std::cout << "600 ms sound paused after 300 ms for 400 ms: heard over " << r.heardMs()
@@ -229,8 +229,7 @@ TEST(SdlPort, PausedSoundIsSilentAndGoesOnWhereItWas) {
 TEST(SdlPort, MissingDriverFallsBackQuietly) {
   DiskSession session("no-such-driver");
   std::cout << "port opened in " << session.openMs() << " ms without a usable driver\n";
-  std::string path = session.file("tone.wav", testfiles::waveFile(400));
-  session.expect("open \"" + path + "\" type waveaudio alias audio", "1");
+  session.open("tone.wav", testfiles::waveFile(400), "waveaudio");
   double waited = session.timed("play audio from 0 wait");
   std::cout << "400 ms sound on the fallback output: wait returned after " << waited << " ms\n";
   session.expect("status audio mode", "stopped");
