@@ -309,6 +309,16 @@ class Installation(Case):
         self.assertEndsWith(run, 0)
 
 
+    def test_a_link_cycle_in_the_package_is_reported_not_followed(self):
+        box = self.sandbox(versions=('17.0',))
+        os.symlink('..', box.path('pkg', 'pastascripts', 'sub', 'loop'))
+        run = box.run('click Command1', 'key Esc')
+        failure = run.of('msgbox')[0]['text'].split('\n')
+        self.assertEqual(failure[0], 'Não foi possível concluir a instalação.')
+        self.assertTrue(failure[1].endswith('loop'), failure)
+        self.assertEndsWith(run, 0)
+
+
 class InformationWindow(Case):
     def test_text_title_layout_and_return(self):
         utf8 = 'Informações em UTF-8\nç'.encode('utf-8')
