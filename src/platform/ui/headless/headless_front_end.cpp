@@ -129,7 +129,9 @@ void HeadlessFrontEnd::command(const std::string& line) {
     if (c == nullptr) {
       emit(EventLine("error").quoted("text", "unknown control: " + arg).str());
     } else if (!window.usable(*c)) {
-      std::string why = c->visible ? "disabled" : "hidden";
+      const Control* frame = c->container.empty() ? nullptr : window.find(c->container);
+      const bool shown = c->visible && (frame == nullptr || frame->visible);
+      std::string why = shown ? "disabled" : "hidden";
       emit(EventLine("error").quoted("text", "control is " + why + ": " + arg).str());
     } else {
       app_->click(arg);
