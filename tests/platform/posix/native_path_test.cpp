@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "platform/posix/sandbox.h"
+#include "platform/file_system/sandbox.h"
 
 namespace inst::posix {
 namespace {

@@ -1,0 +1,215 @@
+// What every file-system back end promises the installer, run against each of them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/file_system/file_system_test.h"
+
+namespace inst::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST_F(FileSystemTest, TellsFilesFromFoldersIgnoringCase) {
+  write("Info/leia.txt", "x");
+  folder("Info/pasta");
+  expectKinds({
+      {win("Info\\leia.txt"), true, true, false},
+      {win("INFO\\LEIA.TXT"), true, true, false},
+      {win("Info/leia.txt"), true, true, false},
+      {win("Info\\pasta"), false, false, true},
+      {win("Info\\"), false, false, true},
+      {win("Info\\missing.txt"), false, false, false},
+      {win("Info\\leia.txt\\x"), false, false, false},
+      {"", false, false, false},  // names nothing, not the current folder
+  });
+}
+
+TEST_F(FileSystemTest, ListsSubfoldersInNtfsOrderWithTheirFullPaths) {
+  for (const char* name : {"9.0", "17.0", "settings", "Beta", "alpha", "_x", "16.0"})
+    folder(std::string("Jaws/") + name);
+  write("Jaws/15.0", "a file among the folders");
+  write("Jaws/readme.txt", "x");
+
+  std::vector<SubFolder> out;
+  ASSERT_TRUE(files.subFolders(win("jaws\\"), out));
+  std::vector<std::string> names;
+  for (const SubFolder& f : out) {
+    names.push_back(f.name);
+    EXPECT_EQ(f.path, win("jaws\\" + f.name));
+    // The listed path names the folder for every later operation.
+    EXPECT_TRUE(files.folderExists(f.path)) << f.path;
+  }
+  EXPECT_THAT(names, ElementsAre("16.0", "17.0", "9.0", "alpha", "Beta", "settings", "_x"));
+}
+
+TEST_F(FileSystemTest, ListingFailuresNameTheFolderAndTheReason) {
+  write("file", "x");
+  struct Case {
+    std::string path;
+    Fault fault;
+  };
+  const Case cases[] = {
+      {win("missing"), Fault::kMissingOnTheWay},
+      {win("file"), Fault::kListedAFile},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::vector<SubFolder> out{{"stale", "stale"}};
+    expectFailure(files.subFolders(c.path, out), c.path, reasonFor(c.fault));
+    EXPECT_TRUE(out.empty());
+  }
+  std::vector<SubFolder> out;
+  EXPECT_FALSE(files.subFolders("", out));
+}
+
+TEST_F(FileSystemTest, CopyFolderMergesIntoTheDestinationIgnoringCase) {
+  write("pastascripts/notepad.jsb", "new notepad");
+  write("pastascripts/RedidUzizu.jsb", "package");
+  write("pastascripts/Sub/Deeper/a.jss", "deep");
+  write("pastascripts/.hidden", "copied too");
+  write("PTB/NOTEPAD.JSB", "user's notepad");
+  write("PTB/SUB/keep.txt", "user's file in a matching folder");
+  write("PTB/mine.jkm", "user's file the package lacks");
+
+  ASSERT_TRUE(files.copyFolder(win("pastascripts"), win("ptb")));
+  EXPECT_THAT(names("PTB"),
+              ElementsAre(".hidden", "NOTEPAD.JSB", "RedidUzizu.jsb", "SUB", "mine.jkm"));
+  EXPECT_EQ(read("PTB/NOTEPAD.JSB"), "new notepad");
+  EXPECT_EQ(read("PTB/RedidUzizu.jsb"), "package");
+  EXPECT_THAT(names("PTB/SUB"), ElementsAre("Deeper", "keep.txt"));
+  EXPECT_EQ(read("PTB/SUB/Deeper/a.jss"), "deep");
+  EXPECT_EQ(read("PTB/mine.jkm"), "user's file the package lacks");
+  EXPECT_TRUE(leftovers().empty());
+
+  // A second install replaces again and leaves the same names.
+  write("pastascripts/notepad.jsb", "newer");
+  ASSERT_TRUE(files.copyFolder(win("pastascripts"), win("PTB")));
+  EXPECT_EQ(read("PTB/NOTEPAD.JSB"), "newer");
+  EXPECT_EQ(names("PTB").size(), 5u);
+}
+
+TEST_F(FileSystemTest, CopyFolderCreatesAMissingDestinationButNotItsParents) {
+  write("pkg/a.jsb", "a");
+  ASSERT_TRUE(files.copyFolder(win("pkg"), win("new")));
+  EXPECT_EQ(read("new/a.jsb"), "a");
+
+  expectFailure(files.copyFolder(win("pkg"), win("no\\such\\folder")), win("no\\such\\folder"),
+                reasonFor(Fault::kMissingOnTheWay));
+  EXPECT_FALSE(files.folderExists(win("no")));
+}
+
+TEST_F(FileSystemTest, CopyFolderRemovesLeftoverTemporaryFiles) {
+  write("pkg/a.jsb", "a");
+  write("pkg/sub/b.jsb", "b");
+  write("pkg/.instalador-tmp-inPackage", "never copied");
+  write("dst/.instalador-tmp-AbC123", "torn");
+  write("dst/sub/.instalador-tmp-XyZ789", "torn");
+  write("dst/untouched/.instalador-tmp-old", "outside the copy");
+  ASSERT_TRUE(files.copyFolder(win("pkg"), win("dst")));
+  EXPECT_THAT(names("dst"), ElementsAre("a.jsb", "sub", "untouched"));
+  EXPECT_THAT(names("dst/sub"), ElementsAre("b.jsb"));
+  EXPECT_EQ(leftovers().size(), 2u);  // the package's and the one in a folder the copy never saw
+}
+
+TEST_F(FileSystemTest, CopyFolderCopiesFilesLargerThanAnyBuffer) {
+  std::string big(5 * 1024 * 1024 + 3, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7919 >> 3);
+  write("pkg/big.jsb", big);
+  write("dst/BIG.JSB", "small");
+  ASSERT_TRUE(files.copyFolder(win("pkg"), win("dst")));
+  EXPECT_TRUE(read("dst/BIG.JSB") == big);  // not EXPECT_EQ: five megabytes in a message
+  ASSERT_TRUE(files.copyFolder(win("pkg"), win("new")));
+  EXPECT_TRUE(read("new/big.jsb") == big);
+}
+
+TEST_F(FileSystemTest, CopyFolderIntoItselfOrItsOwnSubfolderEnds) {
+  write("pkg/a.jsb", "a");
+  write("pkg/sub/b.jsb", "b");
+  EXPECT_TRUE(files.copyFolder(win("pkg"), win("PKG")));
+  EXPECT_EQ(read("pkg/a.jsb"), "a");
+  ASSERT_TRUE(files.copyFolder(win("pkg"), win("pkg\\sub")));
+  EXPECT_EQ(read("pkg/sub/a.jsb"), "a");
+  EXPECT_EQ(read("pkg/sub/b.jsb"), "b");
+  EXPECT_FALSE(files.folderExists(win("pkg\\sub\\sub")));
+}
+
+TEST_F(FileSystemTest, CopyFolderStopsAtTheFirstFailureAndNamesIt) {
+  write("pkg/a.jsb", "a");
+  write("pkg/sub/b.jsb", "b");
+  write("pkg/z.jsb", "z");
+  write("file", "x");
+  write("clash/SUB", "a file where the package has a folder");
+  write("dir-clash/pkg/a.jsb/inside", "a folder where the package has a file");
+  struct Case {
+    std::string source, destination, path;
+    Fault fault;
+  };
+  const Case cases[] = {
+      {win("missing"), win("dst1"), win("missing"), Fault::kMissing},
+      {win("file"), win("dst2"), win("file"), Fault::kNotAFolder},
+      {win("pkg\\"), win("file"), win("file"), Fault::kNotAFolder},
+      {win("pkg"), win("clash"), win("clash\\SUB"), Fault::kExists},
+      {win("pkg"), win("dir-clash\\pkg"), win("dir-clash\\pkg\\a.jsb"), Fault::kAFolder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source + " -> " + c.destination);
+    expectFailure(files.copyFolder(c.source, c.destination), c.path, reasonFor(c.fault));
+  }
+  // Nothing after the failure was done: z.jsb comes after SUB in NTFS order.
+  EXPECT_FALSE(files.fileExists(win("clash\\z.jsb")));
+  EXPECT_TRUE(files.fileExists(win("clash\\a.jsb")));
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(FileSystemTest, CopyFileReplacesUnderTheExistingName) {
+  write("Extras/extra1.ext", "package default");
+  write("U/default.jsb", "old");
+  write("U/.instalador-tmp-left", "torn");
+  ASSERT_TRUE(files.copyFile(win("extras\\EXTRA1.EXT"), win("u\\Default.jsb")));
+  EXPECT_THAT(names("U"), ElementsAre("default.jsb"));
+  EXPECT_EQ(read("U/default.jsb"), "package default");
+
+  ASSERT_TRUE(files.copyFile(win("Extras\\extra1.ext"), win("U\\default_fs.jsd")));
+  EXPECT_THAT(names("U"), ElementsAre("default.jsb", "default_fs.jsd"));
+}
+
+TEST_F(FileSystemTest, CopyFileFailures) {
+  write("a.jsb", "a");
+  folder("dir");
+  struct Case {
+    std::string source, destination, path;
+    Fault fault;
+  };
+  const Case cases[] = {
+      {win("missing.jsb"), win("b.jsb"), win("missing.jsb"), Fault::kMissing},
+      {win("dir"), win("b.jsb"), win("dir"), Fault::kAFolder},
+      {win("a.jsb"), win("DIR"), win("DIR"), Fault::kAFolder},
+      {win("a.jsb"), win("no\\b.jsb"), win("no\\b.jsb"), Fault::kMissingOnTheWay},
+      {"", win("b.jsb"), "", Fault::kMissing},
+      {win("a.jsb"), "", "", Fault::kMissingOnTheWay},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source + " -> " + c.destination);
+    expectFailure(files.copyFile(c.source, c.destination), c.path, reasonFor(c.fault));
+  }
+  EXPECT_FALSE(files.fileExists(win("b.jsb")));
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(FileSystemTest, ReadFileGivesTheBytesOrTheReason) {
+  const std::string bytes("a\0b\r\n\xFF", 6);
+  write("Info/leia.txt", bytes);
+  write("empty", "");
+  folder("dir");
+  std::string got = "stale";
+  ASSERT_TRUE(files.readFile(win("info\\LEIA.txt"), got));
+  EXPECT_EQ(got, bytes);
+  ASSERT_TRUE(files.readFile(win("empty"), got));
+  EXPECT_EQ(got, "");
+
+  expectFailure(files.readFile(win("missing"), got), win("missing"), reasonFor(Fault::kMissing));
+  expectFailure(files.readFile(win("dir"), got), win("dir"), reasonFor(Fault::kAFolder));
+}
+
+}  // namespace
+}  // namespace inst::testing
