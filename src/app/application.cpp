@@ -115,7 +115,6 @@ void Application::loadForm1() {
   w.control(Check1(0)).value = 1;
   appTitle_ = windowTitle_;
   jawsRoot_ = jaws::JawsRootFrom(s_.env.get("programfiles"));
-  fileSystemAlive_ = true;
 
   if (!s_.fs.fileExists(setupIniPath_)) {
     message(text::kNoSetupIni, MsgIcon::Exclamation);
@@ -266,12 +265,10 @@ void Application::installClicked() {
 void Application::exitSequence() {
   if (player_) player_->CloseFile();
   player_.reset();
-  fileSystemAlive_ = false;
   endProgram(0);
 }
 
 void Application::form1CloseRequest() {
-  fileSystemAlive_ = false;
   if (player_) player_->CloseFile();
   player_.reset();
   s_.ui.windowUnloaded(form1_);

@@ -81,7 +81,6 @@ class Application {
   std::optional<Window> form2_;
   bool form2Shown_ = false;
   std::unique_ptr<mci> player_;
-  bool fileSystemAlive_ = false;
   bool ended_ = false;
   int exitStatus_ = 0;
 
