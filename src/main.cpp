@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/application.h"
-#include "platform/ui/headless/headless_front_end.h"
+#include "ui/front_ends.h"
+#include "ui/sound_devices.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -19,7 +19,6 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_environment.h"
 #include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_mci.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_sleeper.h"
 #else
@@ -28,25 +27,29 @@
 #include <climits>
 #include <filesystem>
 
-#include "platform/posix/native_path.h"
 #include "platform/posix/posix_environment.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_profile.h"
 #include "platform/posix/posix_sleeper.h"
 #endif
-#include "platform/sound/silent_device.h"
-#ifdef INSTALADOR_HAVE_SDL
-#include <dlfcn.h>
-#endif
 
 namespace inst {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: instalador [--ui=headless] [--package-dir DIR]\n"
-    "  --ui=headless      run without a display, driven by lines on standard input\n"
-    "  --package-dir DIR  the package's folder (Setup.ini, pastascripts, Audio, Info, Extras);\n"
-    "                     by default the executable's folder\n";
+std::string Usage() {
+  std::string names;
+  for (const ui::FrontEndEntry& entry : ui::FrontEnds()) {
+    if (!names.empty()) names += '|';
+    names += entry.name;
+  }
+  return "usage: instalador [--ui=" + names +
+         "] [--package-dir DIR]\n"
+         "  --ui=NAME          the front end; by default the desktop one where it can run,\n"
+         "                     else headless (driven by lines on standard input)\n"
+         "  --package-dir DIR  the package's folder (Setup.ini, pastascripts, Audio, Info, "
+         "Extras);\n"
+         "                     by default the executable's folder\n";
+}
 
 struct Options {
   std::string ui;  // empty: the platform's desktop front end, or headless where none is built
@@ -72,7 +75,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       return false;
     }
   }
-  if (!options.ui.empty() && options.ui != "headless") {
+  if (!options.ui.empty() && ui::FindFrontEnd(options.ui) == nullptr) {
     error = "this build has no front end '" + options.ui + "'";
     return false;
   }
@@ -117,40 +120,15 @@ std::string Absolute(const std::string& path) {
 }
 #endif
 
-std::unique_ptr<MciPort> SoundDevice(bool headless) {
-  const char* choice = std::getenv("INSTALADOR_SOUND");
-  std::string device = choice && *choice ? choice : (headless ? "silent" : "sdl");
-#ifdef _WIN32
-  if (device != "silent") return std::make_unique<Win32MciPort>();
-  return MakeSilentMciPort([](const std::string& path) { return path; });
-#else
-  auto resolve = [](const std::string& path) { return posix::resolvePath(path); };
-#ifdef INSTALADOR_HAVE_SDL
-  if (device == "sdl") {
-    // The module stays loaded for the life of the process.
-    std::string module = ExecutableFolder() + "/instalador-sdl.so";
-    if (void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-      using Factory = MciPort* (*)(const std::function<std::string(const std::string&)>*);
-      if (auto make = reinterpret_cast<Factory>(dlsym(handle, "instalador_sdl_port"))) {
-        std::function<std::string(const std::string&)> resolver = resolve;
-        return std::unique_ptr<MciPort>(make(&resolver));
-      }
-    }
-  }
-#endif
-  return MakeSilentMciPort(resolve);
-#endif
-}
-
 int Run(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, options, error)) {
     if (error.empty()) {
-      std::fputs(kUsage, stdout);
+      std::fputs(Usage().c_str(), stdout);
       return 0;
     }
-    std::fprintf(stderr, "instalador: %s\n%s", error.c_str(), kUsage);
+    std::fprintf(stderr, "instalador: %s\n%s", error.c_str(), Usage().c_str());
     return 2;
   }
   std::string folder =
@@ -168,13 +146,20 @@ int Run(int argc, char** argv) {
   PosixEnvironment env;
   PosixSleeper sleeper;
 #endif
-  // Only the headless front end is built so far; it serves every --ui choice.
-  std::unique_ptr<MciPort> sound = SoundDevice(true);
-  headless::HeadlessFrontEnd ui(std::cin, std::cout);
-  headless::LoggingMciPort mciPort(*sound, ui);
-  headless::LoggingSleeper loggingSleeper(sleeper, ui);
-  Application app({fs, profile, env, loggingSleeper, mciPort, ui, folder});
-  return ui.run(app);
+  const ui::FrontEndEntry& frontEnd =
+      options.ui.empty() ? ui::DefaultFrontEnd(env) : *ui::FindFrontEnd(options.ui);
+  if (!frontEnd.canRun(env)) {
+    std::fprintf(stderr, "instalador: the front end '%s' cannot run here\n%s",
+                 std::string(frontEnd.name).c_str(), Usage().c_str());
+    return 2;
+  }
+  const std::string exeFolder = ExecutableFolder();
+  const std::string hint = env.get("INSTALADOR_SOUND");
+  ui::Services services{
+      fs, profile, env, sleeper, folder, exeFolder, [&](std::string_view preferred) {
+        return ui::MakeSoundDevice(hint, preferred, exeFolder);
+      }};
+  return frontEnd.run(services);
 }
 
 }  // namespace

@@ -24,12 +24,37 @@ Application::Application(AppServices services) : s_(std::move(services)), form1_
 
 Application::~Application() = default;
 
+// Every entry point runs its handler here. Nothing escapes it: a front end calls in from
+// window procedures and signal handlers, which must not be unwound.
 template <class F>
 void Application::dispatch(F&& handler) {
   if (ended_) return;
   try {
     handler();
+    bringIntoStep();
   } catch (const ProgramEnded&) {
+  } catch (const std::exception& e) {
+    fail(e.what());
+  } catch (...) {
+    fail("");
+  }
+}
+
+// An error no rule of the program expects: the user is told what failed, and the program
+// ends at once with its own status, as it would after any other fatal message.
+void Application::fail(const std::string& what) noexcept {
+  if (ended_) return;
+  ended_ = true;
+  exitStatus_ = kStatusUnexpected;
+  try {
+    std::string text = text::kUnexpected;
+    if (!what.empty()) text += "\n" + what;
+    s_.ui.show(text, appTitle_, MsgIcon::Critical);
+  } catch (...) {
+  }
+  try {
+    s_.ui.programEnded(exitStatus_);
+  } catch (...) {
   }
 }
 
@@ -52,10 +77,42 @@ Window& Application::activeWindow() {
 
 void Application::start() {
   dispatch([&] {
+    form1_.addFrame(s_.ui.frameOf(form1_.name()));
     loadForm1();
     if (const Control* first = form1_.nextFocusable("", true)) form1_.setFocus(first->name);
-    s_.ui.showWindow(form1_, false);
+    present(form1_, false);
   });
+}
+
+void Application::present(Window& window, bool modal) {
+  if (window.position == WindowPosition::CenterScreen) {
+    const ScreenArea screen = s_.ui.screen();
+    window.left = screen.left + (screen.width - window.width) / 2;
+    window.top = screen.top + (screen.height - window.height) / 2;
+  }
+  bringIntoStep();
+  shown_.insert_or_assign(window.name(), window);
+  s_.ui.showWindow(window, modal);
+  throwIfEnded();
+  if (modal) reassertFocus_ = true;
+}
+
+Window* Application::shownCopy(const std::string& name) {
+  auto it = shown_.find(name);
+  return it == shown_.end() ? nullptr : &it->second;
+}
+
+void Application::bringIntoStep() {
+  if (ended_) return;
+  std::vector<const Window*> changed;
+  for (Window* w : {&form1_, form2()}) {
+    Window* shown = w ? shownCopy(w->name()) : nullptr;
+    if (shown == nullptr || (*shown == *w && !reassertFocus_)) continue;
+    *shown = *w;
+    changed.push_back(w);
+  }
+  reassertFocus_ = false;
+  if (!changed.empty()) s_.ui.windowsChanged(changed);
 }
 
 std::string Application::read(const char* section, const char* key) {
@@ -63,8 +120,14 @@ std::string Application::read(const char* section, const char* key) {
 }
 
 void Application::message(const std::string& text, MsgIcon icon) {
-  s_.ui.show(text, windowTitle_, icon);
+  message(text, windowTitle_, icon);
+}
+
+void Application::message(const std::string& text, const std::string& title, MsgIcon icon) {
+  bringIntoStep();
+  s_.ui.show(text, title, icon);
   throwIfEnded();
+  reassertFocus_ = true;
 }
 
 void Application::loadForm1() {
@@ -99,6 +162,8 @@ void Application::loadForm1() {
   command2.top = command1.top;
   const float x = static_cast<float>(command3.width) + static_cast<float>(command3.left);
   w.left = (static_cast<float>(command2.left) - x) / 2;
+  // The handler places the window itself, and it opens where it was put.
+  w.position = WindowPosition::Manual;
   command1.left = static_cast<float>(x + w.left - command2.width / 2);
   w.setTabIndex("Frame1", 0);
   for (int i = 0; i < 4; ++i) w.setTabIndex(Check1(i), i + 1);
@@ -124,8 +189,7 @@ void Application::loadForm1() {
   jaws::Discovery found = jaws::DiscoverVersions(s_.fs, jawsRoot_, startVersion_, windowTitle_);
   versionCount_ = found.versionCount;
   if (found.stop) {
-    s_.ui.show(found.message, found.title, found.icon);
-    throwIfEnded();
+    message(found.message, found.title, found.icon);
     endProgram(1);
   }
   for (int i = 0; i < 4; ++i) {
@@ -239,6 +303,46 @@ void Application::closeRequest() {
   });
 }
 
+Window* Application::inputWindow(std::string_view name) {
+  Window& active = activeWindow();
+  return active.name() == name ? &active : nullptr;
+}
+
+void Application::inputChecked(std::string_view window, std::string_view control, int value) {
+  dispatch([&] {
+    if (Window* shown = shownCopy(std::string(window)))
+      if (Control* c = shown->find(control)) c->value = value;
+    Window* w = inputWindow(window);
+    Control* box = w ? w->find(control) : nullptr;
+    if (box == nullptr || box->kind != ControlKind::CheckBox || !w->usable(*box)) return;
+    box->value = value != 0 ? 1 : 0;
+    w->setFocus(box->name);
+  });
+}
+
+void Application::inputPressed(std::string_view window, std::string_view control) {
+  dispatch([&] {
+    Window* w = inputWindow(window);
+    const Control* button = w ? w->find(control) : nullptr;
+    if (button == nullptr || button->kind != ControlKind::Button || !w->usable(*button)) return;
+    activate(*w, *button);
+  });
+}
+
+void Application::inputFocus(std::string_view window, std::string_view control) {
+  dispatch([&] {
+    if (Window* shown = shownCopy(std::string(window))) shown->setFocus(control);
+    Window* w = inputWindow(window);
+    const Control* c = w ? w->find(control) : nullptr;
+    if (c == nullptr || !w->canFocus(*c)) return;
+    w->setFocus(c->name);
+  });
+}
+
+void Application::inputClose(std::string_view window) {
+  if (inputWindow(window) != nullptr) closeRequest();
+}
+
 void Application::installClicked() {
   int sum = 0;
   std::array<VersionBox, 4> boxes;
@@ -271,6 +375,7 @@ void Application::exitSequence() {
 void Application::form1CloseRequest() {
   if (player_) player_->CloseFile();
   player_.reset();
+  shown_.erase(form1_.name());
   s_.ui.windowUnloaded(form1_);
   endProgram(0);
 }
@@ -278,6 +383,7 @@ void Application::form1CloseRequest() {
 Window& Application::loadedForm2() {
   if (!form2_) {
     form2_.emplace(DesignForm2());
+    form2_->addFrame(s_.ui.frameOf(form2_->name()));
     LoadForm2(*form2_, s_.profile, s_.exeFolder);
   }
   return *form2_;
@@ -290,12 +396,12 @@ void Application::infoClicked() {
   Window& form2 = loadedForm2();
   if (const Control* first = form2.nextFocusable("", true)) form2.setFocus(first->name);
   form2Shown_ = true;
-  s_.ui.showWindow(form2, true);
-  throwIfEnded();
+  present(form2, true);
 }
 
 void Application::unloadForm2() {
   if (!form2_) return;
+  shown_.erase(form2_->name());
   s_.ui.windowUnloaded(*form2_);
   form2_.reset();
   form2Shown_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,11 +56,28 @@ class Application {
   // A close request on the active window (its close box, Alt+F4, log-off).
   void closeRequest();
 
+  // What a native toolkit has already done, reported after the fact: the toolkit owns the
+  // focus, Tab, access keys and the toggling of boxes. `window` is the window it happened in;
+  // input for any window but the active one is ignored, as the modal Form2 blocks Form1, and
+  // the front end hears that the window differs from what it shows.
+  void inputChecked(std::string_view window, std::string_view control, int value);
+  // A button was pressed (click, Space, Enter, its access key, Esc on the cancel button); like
+  // a click, it takes the focus.
+  void inputPressed(std::string_view window, std::string_view control);
+  void inputFocus(std::string_view window, std::string_view control);
+  void inputClose(std::string_view window);
+
  private:
   template <class F>
   void dispatch(F&& handler);
   [[noreturn]] void endProgram(int status);
   void throwIfEnded() const;
+  void fail(const std::string& what) noexcept;
+
+  Window* inputWindow(std::string_view name);
+  Window* shownCopy(const std::string& name);
+  void present(Window& window, bool modal);
+  void bringIntoStep();
 
   void loadForm1();
   void startWelcomeSound(bool playSound, double volume);
@@ -74,12 +92,19 @@ class Application {
   void unloadForm2();
 
   void message(const std::string& text, MsgIcon icon);
+  void message(const std::string& text, const std::string& title, MsgIcon icon);
   std::string read(const char* section, const char* key);
 
   AppServices s_;
   Window form1_;
   std::optional<Window> form2_;
   bool form2Shown_ = false;
+  // Each shown window as the front end shows it: what it was last given, with what the
+  // toolkit reported since. A difference from the data is what the front end is told.
+  std::map<std::string, Window, std::less<>> shown_;
+  // A modal box or window has closed: the toolkit may have put the focus anywhere, so the
+  // front end is told every shown window again and puts it back where the data has it.
+  bool reassertFocus_ = false;
   std::unique_ptr<mci> player_;
   bool ended_ = false;
   int exitStatus_ = 0;

@@ -9,6 +9,12 @@ namespace inst {
 Window::Window(std::string name, std::string caption_, double width_, double height_)
     : caption(std::move(caption_)), width(width_), height(height_), name_(std::move(name)) {}
 
+void Window::addFrame(WindowFrame platformFrame) {
+  width += platformFrame.width - frame.width;
+  height += platformFrame.height - frame.height;
+  frame = platformFrame;
+}
+
 Control& Window::add(Control control) {
   controls_.push_back(std::move(control));
   return controls_.back();

@@ -22,10 +22,26 @@ struct Control {
   bool visible = true;
   bool tabStop = true;
   int value = 0;  // checkboxes: 0 unticked, 1 ticked
+
+  bool operator==(const Control&) const = default;
 };
 
 // The keys a user can press in a window.
 enum class Key { Tab, ShiftTab, Space, Enter, Esc, Alt };
+
+// Where a window opens: centred on the screen, or where its handlers put it.
+enum class WindowPosition { Manual, CenterScreen };
+
+// What a platform's frame (border and title bar) adds to a client area, in twips.
+struct WindowFrame {
+  double width = 0, height = 0;
+  bool operator==(const WindowFrame&) const = default;
+};
+
+// The part of the screen a centred window is centred in, in twips.
+struct ScreenArea {
+  double left = 0, top = 0, width = 1024 * 15, height = 768 * 15;
+};
 
 // A window as data: what the handlers change and a front end shows.
 class Window {
@@ -37,6 +53,14 @@ class Window {
   std::string caption;
   double left = 0, top = 0, width = 0, height = 0;  // outer size and position, twips
   std::string cancelButton;                         // activated by Esc; empty when none
+  WindowPosition position = WindowPosition::CenterScreen;
+  // The front end's frame, included in width and height: the client area is what remains.
+  WindowFrame frame;
+
+  // Gives the window the platform's frame around the client area it was designed with.
+  void addFrame(WindowFrame platformFrame);
+  double clientWidth() const { return width - frame.width; }
+  double clientHeight() const { return height - frame.height; }
 
   Control& add(Control control);
   Control* find(std::string_view name);
@@ -61,6 +85,8 @@ class Window {
 
   // Whether the control and its container are visible and enabled.
   bool usable(const Control& c) const;
+
+  bool operator==(const Window&) const = default;
 
  private:
   std::string name_;

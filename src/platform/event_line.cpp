@@ -1,10 +1,10 @@
-#include "platform/ui/headless/event_line.h"
+#include "platform/event_line.h"
 
 #include <charconv>
 #include <cmath>
 #include <system_error>
 
-namespace inst::headless {
+namespace inst {
 
 std::string Quote(std::string_view value) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -65,4 +65,4 @@ EventLine& EventLine::number(std::string_view name, double value) {
   return bare(name, FormatNumber(value));
 }
 
-}  // namespace inst::headless
+}  // namespace inst

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace inst::headless {
+namespace inst {
 
 // One line of the headless transcript: an event word and name=value fields.
 class EventLine {
@@ -24,4 +24,4 @@ class EventLine {
 std::string Quote(std::string_view value);
 std::string FormatNumber(double value);
 
-}  // namespace inst::headless
+}  // namespace inst

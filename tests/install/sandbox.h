@@ -162,7 +162,9 @@ class Sandbox {
             ("instalador-install-" +
              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
              std::to_string(counter++));
-    env_.vars = {{"appdata", root() + "\\Roaming"}, {"allusersprofile", root() + "\\ProgramData"}};
+    env_.vars = {{"appdata", root() + "\\Roaming"},
+                 {"allusersprofile", root() + "\\ProgramData"},
+                 {"programfiles", root() + "\\Programas"}};
     write(package() + "\\RedidUzizu.jsb", "package marker script");
     write(package() + "\\leitor.jss", "package source");
     write(package() + "\\sub\\notas.txt", "nested file");
@@ -200,6 +202,10 @@ class Sandbox {
            language;
   }
 
+  // A version's program folder under the JAWS root.
+  void addProgram(const std::string& version) {
+    makeFolder(root() + "\\Programas\\Freedom Scientific\\JAWS\\" + version);
+  }
   // Per-user language folders of a version (and so its settings folder).
   void addUser(const std::string& version, const std::vector<std::string>& languages) {
     makeFolder(settingsFolder(version));
@@ -282,6 +288,12 @@ class Sandbox {
     }
     return out;
   }
+
+  // The services as the engine and the application get them, every call logged in `rec`.
+  FileSystem& fs() { return fs_; }
+  Profile& profile() { return profile_; }
+  Environment& env() { return env_; }
+  Sleeper& sleeper() { return sleeper_; }
 
   Recorder rec;
 

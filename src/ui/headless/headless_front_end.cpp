@@ -1,16 +1,12 @@
-#include "platform/ui/headless/headless_front_end.h"
+#include "ui/headless/headless_front_end.h"
 
 #include <cctype>
 
 #include "platform/code_page.h"
-#include "platform/ui/headless/event_line.h"
+#include "platform/event_line.h"
 
 namespace inst::headless {
 namespace {
-
-// Headless has no screen; a window that opens centred is centred on one of 1024 x 768 pixels.
-constexpr double kScreenWidth = 1024 * 15;
-constexpr double kScreenHeight = 768 * 15;
 
 const char* IconName(MsgIcon icon) {
   switch (icon) {
@@ -83,11 +79,7 @@ void HeadlessFrontEnd::show(const std::string& text, const std::string& title, M
            .str());
 }
 
-void HeadlessFrontEnd::showWindow(Window& window, bool modal) {
-  if (modal) {
-    window.left = (kScreenWidth - window.width) / 2;
-    window.top = (kScreenHeight - window.height) / 2;
-  }
+void HeadlessFrontEnd::showWindow(const Window& window, bool modal) {
   shown_.insert(window.name());
   emit(EventLine("show").bare("name", window.name()).bare("modal", modal ? "1" : "0").str());
   if (modal) {

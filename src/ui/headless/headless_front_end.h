@@ -22,7 +22,9 @@ class HeadlessFrontEnd final : public FrontEnd {
   int run(Application& app);
 
   void show(const std::string& text, const std::string& title, MsgIcon icon) override;
-  void showWindow(Window& window, bool modal) override;
+  // Headless has no screen and draws no frame: the default frame (none) and screen (1024 x 768
+  // pixels, for the windows that open centred) are its own.
+  void showWindow(const Window& window, bool modal) override;
   void windowUnloaded(const Window& window) override;
   void programEnded(int status) override;
 

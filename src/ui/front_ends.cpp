@@ -1,0 +1,36 @@
+#include "ui/front_ends.h"
+
+#include <array>
+
+#include "ui/headless/entry.h"
+
+namespace inst::ui {
+namespace {
+
+bool Always(const Environment&) {
+  return true;
+}
+
+constexpr std::array kFrontEnds{
+    FrontEndEntry{"headless", Always, headless::Run},
+};
+
+}  // namespace
+
+std::span<const FrontEndEntry> FrontEnds() {
+  return kFrontEnds;
+}
+
+const FrontEndEntry* FindFrontEnd(std::string_view name) {
+  for (const FrontEndEntry& entry : kFrontEnds)
+    if (entry.name == name) return &entry;
+  return nullptr;
+}
+
+const FrontEndEntry& DefaultFrontEnd(const Environment& env) {
+  for (const FrontEndEntry& entry : kFrontEnds)
+    if (entry.canRun(env)) return entry;
+  return kFrontEnds.back();
+}
+
+}  // namespace inst::ui

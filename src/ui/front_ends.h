@@ -1,0 +1,45 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/environment.h"
+#include "platform/file_system.h"
+#include "platform/mci_port.h"
+#include "platform/profile.h"
+#include "platform/sleeper.h"
+
+namespace inst::ui {
+
+// What main has made for one run; a front end builds the application from it, wrapping what
+// it needs to wrap (headless writes every sound command and pause as an event line).
+struct Services {
+  FileSystem& fs;
+  Profile& profile;
+  Environment& env;
+  Sleeper& sleeper;
+  std::string packageFolder;  // Setup.ini, pastascripts, Audio, Info, Extras
+  std::string exeFolder;      // the program's own folder, where its modules lie
+  // The sound device: the one the user's hint names when it can be made, else `preferred`,
+  // else the first in the table that can be made.
+  std::function<std::unique_ptr<MciPort>(std::string_view preferred)> sound;
+};
+
+struct FrontEndEntry {
+  std::string_view name;
+  // Whether it can run here (a desktop front end needs a display).
+  bool (*canRun)(const Environment& env);
+  // Builds the front end, runs the program with it and returns the exit status.
+  int (*run)(Services& services);
+};
+
+// The front ends built into this executable, the platform's desktop one first, headless last.
+std::span<const FrontEndEntry> FrontEnds();
+const FrontEndEntry* FindFrontEnd(std::string_view name);
+// The first in the table that can run here; headless always can.
+const FrontEndEntry& DefaultFrontEnd(const Environment& env);
+
+}  // namespace inst::ui

@@ -1,0 +1,19 @@
+#include "ui/headless/entry.h"
+
+#include <iostream>
+
+#include "app/application.h"
+#include "ui/headless/headless_front_end.h"
+
+namespace inst::headless {
+
+int Run(ui::Services& s) {
+  std::unique_ptr<MciPort> sound = s.sound("silent");
+  HeadlessFrontEnd ui(std::cin, std::cout);
+  LoggingMciPort mciPort(*sound, ui);
+  LoggingSleeper sleeper(s.sleeper, ui);
+  Application app({s.fs, s.profile, s.env, sleeper, mciPort, ui, s.packageFolder});
+  return ui.run(app);
+}
+
+}  // namespace inst::headless
