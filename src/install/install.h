@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/environment.h"
+#include "platform/event_sink.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/sleeper.h"
@@ -22,6 +23,8 @@ struct InstallServices {
   Profile& profile;
   Environment& env;
   Sleeper& sleeper;
+  // Told of every step passed over and why, for the log and a dry run's plan; may be null.
+  EventSink* events = nullptr;
 };
 
 // The four install values of Setup.ini, read afresh for every install.
