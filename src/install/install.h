@@ -35,6 +35,11 @@ struct InstallSettings {
   bool extras = false;
 };
 
+// A key that a profile reader would not find again, or that would turn into a section header
+// or a comment, must never reach JAWS's shared confignames.ini: empty, holding "=", or
+// beginning with "[" or ";" (after blanks). The failure names `setupIniPath`.
+Status CheckConfigNamesKey(const std::string& application, const std::string& setupIniPath);
+
 // Reads Application, ScriptName, ModifyScriptName and Extras, in that order.
 InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath);
 
