@@ -14,7 +14,6 @@
 namespace inst::check {
 namespace {
 
-constexpr const char* kYearVersions = "YearVersions";
 constexpr std::uint32_t kLongWaitMs = 5000;
 // Where nothing exists: the planned copy of pastascripts goes there to list what it would copy.
 constexpr const char* kNowhere = "\\.instalador-tmp-check";
@@ -158,7 +157,7 @@ class Checker {
     } keys[] = {{setup::kConfigurations, setup::kStartVersion},
                 {setup::kConfigurations, setup::kModifyScriptName},
                 {setup::kConfigurations, setup::kExtras},
-                {setup::kConfigurations, kYearVersions},
+                {setup::kConfigurations, setup::kYearVersions},
                 {setup::kSound, setup::kPlaySound},
                 {setup::kSound, setup::kPlayMode},
                 {setup::kSound, setup::kVolume},
@@ -223,7 +222,7 @@ class Checker {
   }
 
   void versions() {
-    const bool years = flag(setup::kConfigurations, kYearVersions);
+    const bool years = flag(setup::kConfigurations, setup::kYearVersions);
     const std::int16_t start =
         ToInt16(LeadingNumber(read(setup::kConfigurations, setup::kStartVersion)));
     if (!years) {

@@ -39,7 +39,32 @@ Status Watched(FileSystem& inner, EventSink& sink, const std::string& source,
   return result;
 }
 
+const char* IconName(MsgIcon icon) {
+  switch (icon) {
+    case MsgIcon::None:
+      return "none";
+    case MsgIcon::Exclamation:
+      return "exclamation";
+    case MsgIcon::Information:
+      return "information";
+    case MsgIcon::Critical:
+      return "critical";
+    case MsgIcon::Question:
+      return "question";
+  }
+  return "none";
+}
+
 }  // namespace
+
+std::string MessageBoxEvent(const std::string& text, const std::string& title, MsgIcon icon) {
+  return EventLine("msgbox")
+      .quoted("title", title)
+      .bare("icon", IconName(icon))
+      .bare("buttons", "ok")
+      .quoted("text", text)
+      .str();
+}
 
 std::string Field(const std::string& name, const std::string& value) {
   if (IsBareToken(value)) return " " + name + "=" + value;

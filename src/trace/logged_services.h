@@ -1,11 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/event_sink.h"
 #include "platform/file_system.h"
 #include "platform/mci_port.h"
+#include "platform/message_box.h"
 #include "platform/profile.h"
 #include "platform/sleeper.h"
 
@@ -57,9 +59,12 @@ class LoggedProfile final : public Profile {
 class LoggedMciPort final : public MciPort {
  public:
   LoggedMciPort(MciPort& inner, EventSink& sink) : inner_(inner), sink_(sink) {}
+  LoggedMciPort(std::unique_ptr<MciPort> owned, EventSink& sink)
+      : owned_(std::move(owned)), inner_(*owned_), sink_(sink) {}
   MciReply send(const std::string& command, std::size_t replyCapacity) override;
 
  private:
+  std::unique_ptr<MciPort> owned_;
   MciPort& inner_;
   EventSink& sink_;
 };
@@ -81,6 +86,8 @@ std::string WriteEvent(const std::string& file, const std::string& section, cons
                        const std::string& value);
 // The same with ` result=ok` or ` result="reason"` appended.
 std::string WithResult(std::string line, const Status& result);
+// msgbox title="…" icon=… buttons=ok text="…", as headless writes it.
+std::string MessageBoxEvent(const std::string& text, const std::string& title, MsgIcon icon);
 // A bare token where the value is one, a quoted string otherwise.
 std::string Field(const std::string& name, const std::string& value);
 
