@@ -102,7 +102,8 @@ std::vector<std::string> Tree(const fs::path& root) {
     std::string line = textOf(e.path());
     if (e.is_regular_file()) {
       std::ifstream in(e.path(), std::ios::binary);
-      line += "=" + std::string(std::istreambuf_iterator<char>(in), {});
+      const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+      line.append("=").append(bytes);
     }
     out.push_back(line);
   }
