@@ -38,7 +38,7 @@ run_silent() {
     "$exe" --silent --versions all --package-dir "$pkg" "$@" 2>/dev/null
 }
 
-silent=() copy=() dry=() list=()
+silent=() copy=() dry=() list=() list12=()
 for ((r = 0; r < runs; r++)); do
   machine; sync
   t=$(now); run_silent >/dev/null; silent+=("$(since "$t")")
@@ -49,9 +49,13 @@ for ((r = 0; r < runs; r++)); do
   machine
   t=$(now); lines=$(run_silent --dry-run | wc -l); dry+=("$(since "$t")")
   t=$(now); find "$pkg/pastascripts" -type f >/dev/null; list+=("$(since "$t")")
+  t=$(now)
+  for ((i = 0; i < 12; i++)); do find "$pkg/pastascripts" -type f -printf '%p %s\n' >/dev/null; done
+  list12+=("$(since "$t")")
 done
 s=$(printf '%s\n' "${silent[@]}" | median); c=$(printf '%s\n' "${copy[@]}" | median)
 d=$(printf '%s\n' "${dry[@]}" | median); l=$(printf '%s\n' "${list[@]}" | median)
+l12=$(printf '%s\n' "${list12[@]}" | median)
 echo "medians of $runs runs:"
 printf '  instalador --silent, 5,000 files into 12 folders: %.3f s\n' "$s"
 printf '  cp -r of the same files into the same folders:    %.3f s   ratio %.2fx\n' "$c" \
@@ -59,3 +63,5 @@ printf '  cp -r of the same files into the same folders:    %.3f s   ratio %.2fx
 printf '  instalador --silent --dry-run (%s plan lines):  %.3f s\n' "$lines" "$d"
 printf '  find of the package (one listing):              %.3f s   ratio %.1fx\n' "$l" \
   "$(ratio "$d" "$l")"
+printf '  find of it 12 times, with sizes (one per folder): %.3f s   ratio %.1fx\n' "$l12" \
+  "$(ratio "$d" "$l12")"

@@ -70,9 +70,16 @@ std::string DryRun::parentKey(const std::string& pathKey) {
 }
 
 void DryRun::planFolder(const std::string& path) {
-  // Every folder on the way that does not exist yet is one the copy would make.
-  for (std::string p = path; !p.empty() && !realFs_.folderExists(p); p = ParentOf(p)) {
-    if (!plannedFolders_.try_emplace(key(p), p).second) break;
+  // Every folder on the way that does not exist yet is one the copy would make. Each folder is
+  // asked about once: a package of thousands of files plans them all in the same few folders.
+  for (std::string p = path; !p.empty(); p = ParentOf(p)) {
+    const std::string k = key(p);
+    if (plannedFolders_.count(k) != 0 || realFolders_.count(k) != 0) break;
+    if (realFs_.folderExists(p)) {
+      realFolders_.insert(k);
+      break;
+    }
+    plannedFolders_.emplace(k, p);
   }
 }
 

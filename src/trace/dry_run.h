@@ -77,6 +77,8 @@ class DryRun {
   std::map<std::string, std::string> plannedFiles_;
   // Planned folders by key, with their names as the copy would make them.
   std::map<std::string, std::string> plannedFolders_;
+  // Folders found to exist already, by key.
+  std::set<std::string> realFolders_;
   std::map<std::tuple<std::string, std::string, std::string>, std::string> entries_;
 };
 

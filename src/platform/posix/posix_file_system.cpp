@@ -303,8 +303,16 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
     const Entry& e = f.entries[f.next++];
     if (startsWithTempPrefix(e.name)) continue;  // never part of a package
     posix::Descriptor in;
-    if (int error = openEntry(f.source.get(), e, in, st))
-      return failure(ShownChild(f.shownSource, e.name), error);
+    // A plan opens only the folders it walks into; a file is only looked at.
+    int error = 0;
+    if (!planOnly) {
+      error = openEntry(f.source.get(), e, in, st);
+    } else if (fstatat(f.source.get(), e.name.c_str(), &st, 0) != 0) {
+      error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+      error = openEntry(f.source.get(), e, in, st);
+    }
+    if (error) return failure(ShownChild(f.shownSource, e.name), error);
 
     if (S_ISREG(st.st_mode)) {
       bool isNew = false;
