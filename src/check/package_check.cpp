@@ -282,7 +282,8 @@ class Checker {
     if (fixedLevel && playMode == 1) {
       error("[Sound] PlayMode=1 (repetir) não funciona com um arquivo " +
             file.substr(file.size() - 3) +
-            ": o som tocaria só uma vez. Use um som mp3 ou escreva PlayMode=0.");
+            ": o dispositivo recusa a repetição e o som não tocaria. Use um som mp3 ou escreva "
+            "PlayMode=0.");
     }
     std::string bytes;
     if (file.empty() || !fs_.normalFileExists(path) || !fs_.readFile(path, bytes)) return;
