@@ -33,8 +33,11 @@ TEST(LogFile, AppendsOneTimedLinePerEvent) {
     log.event("end status=0");
     log.event("read section=Configurations key=title value=\"Pacote ção\"");
   }
-  std::ifstream in(path, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  std::string text;
+  {
+    std::ifstream in(path, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
   std::filesystem::remove(path);
   ASSERT_TRUE(text.starts_with("earlier run\n")) << text;
   const std::string rest = text.substr(12);
