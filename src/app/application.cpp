@@ -8,9 +8,11 @@
 #include "install/install.h"
 #include "jaws/discovery.h"
 #include "jaws/layout.h"
+#include "platform/event_line.h"
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
+#include "trace/logged_services.h"
 
 namespace inst {
 namespace {
@@ -18,9 +20,38 @@ namespace {
 // Thrown to end the program at once: it unwinds the running handler, and `dispatch` stops it.
 struct ProgramEnded {};
 
+// The player's own message boxes, told to the log like the window's.
+class LoggedBoxes final : public MessageBoxes {
+ public:
+  LoggedBoxes(MessageBoxes& inner, EventSink* events) : inner_(inner), events_(events) {}
+  void show(const std::string& text, const std::string& title, MsgIcon icon) override {
+    if (events_) events_->event(trace::MessageBoxEvent(text, title, icon));
+    inner_.show(text, title, icon);
+  }
+
+ private:
+  MessageBoxes& inner_;
+  EventSink* events_;
+};
+
 }  // namespace
 
-Application::Application(AppServices services) : s_(std::move(services)), form1_(DesignForm1()) {}
+Application::Application(AppServices services)
+    : s_(std::move(services)),
+      form1_(DesignForm1()),
+      playerBoxes_(std::make_unique<LoggedBoxes>(s_.ui, s_.events)) {}
+
+void Application::event(const std::string& line) {
+  if (s_.events) s_.events->event(line);
+}
+
+void Application::stop(int status) {
+  dispatch([&] {
+    if (player_) player_->CloseFile();
+    player_.reset();
+    endProgram(status);
+  });
+}
 
 Application::~Application() = default;
 
@@ -49,10 +80,12 @@ void Application::fail(const std::string& what) noexcept {
   try {
     std::string text = text::kUnexpected;
     if (!what.empty()) text += "\n" + what;
+    event(trace::MessageBoxEvent(text, appTitle_, MsgIcon::Critical));
     s_.ui.show(text, appTitle_, MsgIcon::Critical);
   } catch (...) {
   }
   try {
+    event(EventLine("end").bare("status", std::to_string(exitStatus_)).str());
     s_.ui.programEnded(exitStatus_);
   } catch (...) {
   }
@@ -61,6 +94,7 @@ void Application::fail(const std::string& what) noexcept {
 void Application::endProgram(int status) {
   ended_ = true;
   exitStatus_ = status;
+  event(EventLine("end").bare("status", std::to_string(status)).str());
   s_.ui.programEnded(status);
   throw ProgramEnded{};
 }
@@ -125,18 +159,20 @@ void Application::message(const std::string& text, MsgIcon icon) {
 
 void Application::message(const std::string& text, const std::string& title, MsgIcon icon) {
   bringIntoStep();
+  event(trace::MessageBoxEvent(text, title, icon));
   s_.ui.show(text, title, icon);
   throwIfEnded();
   reassertFocus_ = true;
 }
 
 void Application::loadForm1() {
-  player_ = std::make_unique<mci>(s_.mciPort, s_.fs, s_.ui, [this] { return appTitle_; });
+  player_ = std::make_unique<mci>(s_.mciPort, s_.fs, *playerBoxes_, [this] { return appTitle_; });
   setupIniPath_ = s_.exeFolder + "\\Setup.ini";
 
   windowTitle_ = read(setup::kConfigurations, setup::kTitle);
   const std::string frameCaption = read(setup::kConfigurations, setup::kFrameTitle);
   startVersion_ = ToInt16(LeadingNumber(read(setup::kConfigurations, setup::kStartVersion)));
+  const bool yearVersions = ToFlag(read(setup::kConfigurations, setup::kYearVersions));
   soundFileName_ = read(setup::kSound, setup::kSoundFile);
   const bool playSound = ToFlag(read(setup::kSound, setup::kPlaySound));
   playModeSetting_ = ToInt16(LeadingNumber(read(setup::kSound, setup::kPlayMode)));
@@ -186,8 +222,10 @@ void Application::loadForm1() {
     endProgram(1);
   }
 
-  jaws::Discovery found = jaws::DiscoverVersions(s_.fs, jawsRoot_, startVersion_, windowTitle_);
+  jaws::Discovery found =
+      jaws::DiscoverVersions(s_.fs, jawsRoot_, startVersion_, windowTitle_, yearVersions);
   versionCount_ = found.versionCount;
+  for (const std::string& name : found.found) event("found" + trace::Field("name", name));
   if (found.stop) {
     message(found.message, found.title, found.icon);
     endProgram(1);
@@ -198,13 +236,15 @@ void Application::loadForm1() {
     if (!state.caption.empty()) box.caption = state.caption;
     box.enabled = state.enabled;
     box.visible = state.visible;
+    if (!state.caption.empty())
+      event(EventLine("offered").number("box", i).str() + trace::Field("name", state.caption));
   }
 
   startWelcomeSound(playSound, volume);
 }
 
 void Application::startWelcomeSound(bool playSound, double volume) {
-  if (!playSound) return;
+  if (!playSound || !s_.welcomeSound) return;
   player_->FileName(s_.exeFolder + "\\Audio\\" + soundFileName_);
   throwIfEnded();
   player_->OpenFile();
@@ -355,8 +395,8 @@ void Application::installClicked() {
     message(text::kNoneTicked, MsgIcon::Exclamation);
     return;
   }
-  Status result = RunInstall({s_.fs, s_.profile, s_.env, s_.sleeper}, s_.exeFolder, setupIniPath_,
-                             boxes, versionCount_);
+  Status result = RunInstall({s_.fs, s_.profile, s_.env, s_.sleeper, s_.events}, s_.exeFolder,
+                             setupIniPath_, boxes, versionCount_);
   if (!result) {
     message(std::string(text::kInstallFailed) + "\n" + result.path() + "\n" + result.reason(),
             MsgIcon::Exclamation);

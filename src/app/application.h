@@ -11,6 +11,7 @@
 #include "app/window.h"
 #include "audio/mci.h"
 #include "platform/environment.h"
+#include "platform/event_sink.h"
 #include "platform/file_system.h"
 #include "platform/mci_port.h"
 #include "platform/profile.h"
@@ -26,6 +27,11 @@ struct AppServices {
   MciPort& mciPort;
   FrontEnd& ui;
   std::string exeFolder;  // the package's folder: Setup.ini, pastascripts, Audio, Info, Extras
+  // Told what the program decides (versions found and offered, steps passed over), every
+  // message box and the end, for the log; may be null.
+  EventSink* events = nullptr;
+  // Off for a run that must make no sound: start-up's sound step does not run at all.
+  bool welcomeSound = true;
 };
 
 // The program: Form1 and its handlers, Form2, the player and the ways the program ends.
@@ -67,6 +73,11 @@ class Application {
   void inputFocus(std::string_view window, std::string_view control);
   void inputClose(std::string_view window);
 
+  // Ends the program from outside any handler, through the exit path that closes the sound,
+  // with this status: for a front end that cannot go on (an unattended run that has nothing
+  // to install, or whose installation failed).
+  void stop(int status);
+
  private:
   template <class F>
   void dispatch(F&& handler);
@@ -105,6 +116,9 @@ class Application {
   // A modal box or window has closed: the toolkit may have put the focus anywhere, so the
   // front end is told every shown window again and puts it back where the data has it.
   bool reassertFocus_ = false;
+  void event(const std::string& line);
+
+  std::unique_ptr<MessageBoxes> playerBoxes_;
   std::unique_ptr<mci> player_;
   bool ended_ = false;
   int exitStatus_ = 0;

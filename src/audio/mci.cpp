@@ -11,9 +11,11 @@ namespace {
 constexpr char kQuote = '"';
 constexpr std::size_t kModeReplyCapacity = 128;
 
+}  // namespace
+
 // Chosen by the last three characters of the path, not by its extension: "som.mpeg" ends in
 // PEG and gets no type, which the device then refuses.
-std::string deviceType(const std::string& path) {
+std::string DeviceTypeFor(const std::string& path) {
   std::string tail = path.size() > 3 ? path.substr(path.size() - 3) : path;
   std::transform(tail.begin(), tail.end(), tail.begin(), [](char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -23,8 +25,6 @@ std::string deviceType(const std::string& path) {
   if (tail == "MID") return "sequencer";
   return "";
 }
-
-}  // namespace
 
 mci::mci(MciPort& port, FileSystem& fs, MessageBoxes& boxes,
          std::function<std::string()> applicationTitle)
@@ -70,7 +70,7 @@ std::uint8_t mci::volume() const {
 }
 
 void mci::OpenFile() {
-  send("OPEN " + fileName_ + " TYPE " + deviceType(FileName()) + " alias audio");
+  send("OPEN " + fileName_ + " TYPE " + DeviceTypeFor(FileName()) + " alias audio");
 }
 
 void mci::Play() {

@@ -10,6 +10,10 @@
 
 namespace inst {
 
+// The device type the player opens a file with: "MPEGVIDEO", "waveaudio", "sequencer", or
+// the empty text, from the path's last three characters.
+std::string DeviceTypeFor(const std::string& path);
+
 // The sound player: one file at a time, through command texts sent to the multimedia command
 // interface under the alias "audio". It keeps no record of the device's state: the only reply
 // it reads is the device mode, and the result code of every command is ignored.

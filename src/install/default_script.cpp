@@ -1,5 +1,6 @@
 #include "install/default_script.h"
 
+#include "install/language_folder.h"
 #include "settings/ini_access.h"
 
 namespace inst {
@@ -12,15 +13,31 @@ constexpr unsigned kPauseBeforeKeyMapMs = 100;
 
 Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
                             const std::string& exeFolder, const std::string& userLanguageFolder,
-                            const std::string& sharedLanguageFolder, bool extras) {
+                            const std::string& sharedLanguageFolder, bool extras,
+                            EventSink* events) {
   const std::string& u = userLanguageFolder;
   const std::string& s = sharedLanguageFolder;
 
   // A user who has a default script of their own (compiled or source) keeps it.
-  const bool wanted = fs.fileExists(u + "\\RedidUzizu.jsb") && extras &&
-                      !fs.fileExists(u + "\\default.jsb") && !fs.fileExists(u + "\\default.jss");
-  if (!wanted) return Status::success();
-  if (!fs.folderExists(s)) return Status::success();
+  // The tests run in this order and stop at the first that fails, so that the reason given is
+  // the one the decision turned on.
+  const char* why = nullptr;
+  std::string path;
+  if (!fs.fileExists(path = u + "\\RedidUzizu.jsb")) {
+    why = " não existe";
+  } else if (!extras) {
+    path = "Extras";
+    why = " está desligado";
+  } else if (fs.fileExists(path = u + "\\default.jsb") ||
+             fs.fileExists(path = u + "\\default.jss")) {
+    why = " existe: o usuário tem um script padrão próprio";
+  } else if (!fs.folderExists(path = s)) {
+    why = " não existe";
+  }
+  if (why) {
+    SkipStep(events, "defaultscript", path + why);
+    return Status::success();
+  }
 
   if (Status st = fs.copyFile(exeFolder + "\\Extras\\extra1.ext", u + "\\Default.jsb"); !st) {
     return st;

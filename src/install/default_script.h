@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/event_sink.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/sleeper.h"
@@ -13,8 +14,10 @@ namespace inst {
 // it (its marker script is there and `extras` is on) and the user has no default script of their
 // own; keeps copies of the shared default script and its documentation beside it and adds the
 // key assignment. Does nothing when the shared folder is missing. Returns the first failure.
+// When it does nothing, `events` (if any) is told why.
 Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
                             const std::string& exeFolder, const std::string& userLanguageFolder,
-                            const std::string& sharedLanguageFolder, bool extras);
+                            const std::string& sharedLanguageFolder, bool extras,
+                            EventSink* events = nullptr);
 
 }  // namespace inst

@@ -16,8 +16,8 @@ namespace {
 
 constexpr std::size_t kCheckboxCount = 4;
 
-// A key that a profile reader would not find again, or that would turn into a section header
-// or a comment, must never reach JAWS's shared confignames.ini.
+}  // namespace
+
 Status CheckConfigNamesKey(const std::string& application, const std::string& setupIniPath) {
   const std::string_view key = application;
   const std::size_t first = key.find_first_not_of(" \t\v");
@@ -33,6 +33,8 @@ Status CheckConfigNamesKey(const std::string& application, const std::string& se
   }
   return Status::success();
 }
+
+namespace {
 
 // The version name comes from a folder listing, but on POSIX a name may hold "\" and the paths
 // built from it would then climb out of the JAWS settings trees.

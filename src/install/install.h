@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/environment.h"
+#include "platform/event_sink.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/sleeper.h"
@@ -22,6 +23,8 @@ struct InstallServices {
   Profile& profile;
   Environment& env;
   Sleeper& sleeper;
+  // Told of every step passed over and why, for the log and a dry run's plan; may be null.
+  EventSink* events = nullptr;
 };
 
 // The four install values of Setup.ini, read afresh for every install.
@@ -31,6 +34,11 @@ struct InstallSettings {
   bool modifyScriptName = false;
   bool extras = false;
 };
+
+// A key that a profile reader would not find again, or that would turn into a section header
+// or a comment, must never reach JAWS's shared confignames.ini: empty, holding "=", or
+// beginning with "[" or ";" (after blanks). The failure names `setupIniPath`.
+Status CheckConfigNamesKey(const std::string& application, const std::string& setupIniPath);
 
 // Reads Application, ScriptName, ModifyScriptName and Extras, in that order.
 InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath);

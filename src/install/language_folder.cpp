@@ -2,9 +2,14 @@
 
 #include "install/default_script.h"
 #include "jaws/layout.h"
+#include "platform/event_line.h"
 #include "settings/ini_access.h"
 
 namespace inst {
+
+void SkipStep(EventSink* events, const char* step, const std::string& reason) {
+  if (events) events->event(EventLine("skip").bare("step", step).quoted("reason", reason).str());
+}
 
 Status InstallLanguageFolder(InstallServices services, const std::string& exeFolder,
                              const std::string& version, const SubFolder& userLanguageFolder,
@@ -18,20 +23,20 @@ Status InstallLanguageFolder(InstallServices services, const std::string& exeFol
   const std::string shared = jaws::SharedLanguageFolder(services.env.get("allusersprofile"),
                                                         version, userLanguageFolder.name);
 
-  if (settings.modifyScriptName) {
-    const std::string configNames = jaws::ConfigNamesFile(shared);
+  const std::string configNames = jaws::ConfigNamesFile(shared);
+  if (!settings.modifyScriptName) {
+    SkipStep(services.events, "confignames", "ModifyScriptName está desligado");
+  } else if (!services.fs.fileExists(configNames)) {
     // JAWS owns this file; when it is not there we must not create one.
-    if (services.fs.fileExists(configNames)) {
-      if (Status st = TryWriteIniValue(services.profile, "ConfigNames", settings.application,
-                                       settings.scriptName, configNames);
-          !st) {
-        return st;
-      }
-    }
+    SkipStep(services.events, "confignames", configNames + " não existe");
+  } else if (Status st = TryWriteIniValue(services.profile, "ConfigNames", settings.application,
+                                          settings.scriptName, configNames);
+             !st) {
+    return st;
   }
 
   return ReplaceDefaultScript(services.fs, services.profile, services.sleeper, exeFolder,
-                              userLanguageFolder.path, shared, settings.extras);
+                              userLanguageFolder.path, shared, settings.extras, services.events);
 }
 
 }  // namespace inst

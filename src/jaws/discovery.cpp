@@ -1,5 +1,7 @@
 #include "jaws/discovery.h"
 
+#include <string>
+
 #include "settings/conversions.h"
 
 namespace inst::jaws {
@@ -16,14 +18,24 @@ Discovery stop(std::string message, MsgIcon icon, const std::string& windowTitle
   return d;
 }
 
-bool qualifies(const std::string& name, std::int16_t startVersion) {
-  return name.ends_with(".0") && LeadingNumber(name) >= startVersion;
+constexpr int kFirstYearVersion = 2018;
+
+bool qualifies(const std::string& name, std::int16_t startVersion, bool yearVersions) {
+  const bool looksLikeVersion = name.ends_with(".0") || (yearVersions && IsYearVersionName(name));
+  return looksLikeVersion && LeadingNumber(name) >= startVersion;
 }
 
 }  // namespace
 
+bool IsYearVersionName(const std::string& name) {
+  if (name.size() != 4) return false;
+  for (char c : name)
+    if (c < '0' || c > '9') return false;
+  return std::stoi(name) >= kFirstYearVersion;
+}
+
 Discovery DiscoverVersions(FileSystem& fs, const std::string& jawsRoot, std::int16_t startVersion,
-                           const std::string& windowTitle) {
+                           const std::string& windowTitle, bool yearVersions) {
   if (!fs.folderExists(jawsRoot)) return stop(kNoVersionsMessage, MsgIcon::None, windowTitle);
 
   std::vector<SubFolder> folders;
@@ -34,7 +46,7 @@ Discovery DiscoverVersions(FileSystem& fs, const std::string& jawsRoot, std::int
   Discovery d;
   // Past the tenth, later folders are still walked but none is collected.
   for (const SubFolder& folder : folders)
-    if (d.found.size() < kMaxCollected && qualifies(folder.name, startVersion))
+    if (d.found.size() < kMaxCollected && qualifies(folder.name, startVersion, yearVersions))
       d.found.push_back(folder.name);
   if (d.found.empty()) return stop(kNoVersionsMessage, MsgIcon::Exclamation, windowTitle);
   d.versionCount = static_cast<std::int16_t>(d.found.size());

@@ -35,7 +35,14 @@ inline constexpr const char* kNoVersionsMessage =
 // with the exclamation icon also when folders exist but none qualifies (a window offering no
 // version would be a failure reported as success) and when the root cannot be listed (then the
 // message names the folder and the system's reason on two more lines).
+//
+// With `yearVersions`, a folder whose whole name is four digits from 2018 on (JAWS names its
+// folders by year since then) qualifies as a name ending in ".0" does, under the same
+// `startVersion` test; without it, such folders are passed over as they always were.
 Discovery DiscoverVersions(FileSystem& fs, const std::string& jawsRoot, std::int16_t startVersion,
-                           const std::string& windowTitle);
+                           const std::string& windowTitle, bool yearVersions = false);
+
+// The whole name is four digits, 2018 or later.
+bool IsYearVersionName(const std::string& name);
 
 }  // namespace inst::jaws

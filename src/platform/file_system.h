@@ -12,6 +12,15 @@ struct SubFolder {
   std::string path;  // full path, no trailing separator
 };
 
+// Told about every file a folder copy handles, in the order it handles them.
+class CopyWatcher {
+ public:
+  virtual ~CopyWatcher() = default;
+  // `to` is the name the copy writes: a file that exists under another case keeps its own.
+  // `result` is the copy's outcome; when only planning, success means it would be copied.
+  virtual void fileCopied(const std::string& from, const std::string& to, const Status& result) = 0;
+};
+
 // The file-system service. Paths are Windows paths in program text (UTF-8): "\" separates
 // components and every component is resolved without regard to letter case.
 class FileSystem {
@@ -30,6 +39,16 @@ class FileSystem {
   // Everything inside `source` (files and subfolders at any depth) into `destination`,
   // replacing files that exist there; files the source lacks stay. Overwrite is always on.
   virtual Status copyFolder(const std::string& source, const std::string& destination) = 0;
+  // copyFolder that tells `watcher` about each file. With `planOnly` nothing at all is written
+  // (no folder made, no file copied, no leftover removed): the files that would be copied are
+  // reported, and what fails without writing (a missing source, a destination whose parent is
+  // missing, a file where a folder must go, a loop) fails as the copy would.
+  virtual Status copyFolderWatched(const std::string& source, const std::string& destination,
+                                   CopyWatcher& watcher, bool planOnly) {
+    (void)watcher;
+    if (planOnly) return Status::failure(destination, "this file system cannot plan a copy");
+    return copyFolder(source, destination);
+  }
   // One file, replacing an existing destination. Overwrite is always on.
   virtual Status copyFile(const std::string& source, const std::string& destination) = 0;
 

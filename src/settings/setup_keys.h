@@ -14,6 +14,7 @@ inline constexpr const char* kApplication = "Application";
 inline constexpr const char* kScriptName = "ScriptName";
 inline constexpr const char* kModifyScriptName = "ModifyScriptName";
 inline constexpr const char* kExtras = "Extras";
+inline constexpr const char* kYearVersions = "YearVersions";
 
 inline constexpr const char* kSoundFile = "SoundFile";
 inline constexpr const char* kPlaySound = "PlaySound";

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "ui/headless/entry.h"
+#include "ui/silent/entry.h"
 
 namespace inst::ui {
 namespace {
@@ -13,6 +14,8 @@ bool Always(const Environment&) {
 
 constexpr std::array kFrontEnds{
     FrontEndEntry{"headless", Always, headless::Run},
+    // Never the default: only --silent asks for it.
+    FrontEndEntry{"silent", Always, silent::Run},
 };
 
 }  // namespace
@@ -30,7 +33,7 @@ const FrontEndEntry* FindFrontEnd(std::string_view name) {
 const FrontEndEntry& DefaultFrontEnd(const Environment& env) {
   for (const FrontEndEntry& entry : kFrontEnds)
     if (entry.canRun(env)) return entry;
-  return kFrontEnds.back();
+  return *FindFrontEnd("headless");
 }
 
 }  // namespace inst::ui

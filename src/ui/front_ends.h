@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/environment.h"
+#include "platform/event_sink.h"
 #include "platform/file_system.h"
 #include "platform/mci_port.h"
 #include "platform/profile.h"
@@ -26,6 +27,12 @@ struct Services {
   // The sound device: the one the user's hint names when it can be made, else `preferred`,
   // else the first in the table that can be made.
   std::function<std::unique_ptr<MciPort>(std::string_view preferred)> sound;
+  // The log (--log), for the application's own events; null without one. The services above
+  // already tell it what they do.
+  EventSink* events = nullptr;
+  // --versions of an unattended run: "all", names separated by commas, or empty for the
+  // version the window would tick.
+  std::string versions;
 };
 
 struct FrontEndEntry {

@@ -83,6 +83,31 @@ class UnderWine(unittest.TestCase):
         self.assertEqual(run.status, 1)
 
 
+class CommandLineUnderWine(unittest.TestCase):
+    def cli(self, *args):
+        proc = subprocess.run([WINE_RUN, sandbox.EXE, *args], stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=120)
+        return proc.returncode, proc.stdout.decode('utf-8'), proc.stderr.decode('utf-8')
+
+    def test_windows_spellings_of_the_options(self):
+        box = WineSandbox()
+        status, out, err = self.cli('/S', '/Versions=ALL', '/DRY-RUN', '/package-dir', 'C:\\pkg')
+        self.assertEqual(status, 0, err)
+        self.assertTrue(out.startswith(r'copy from="C:\\pkg\\pastascripts\\'), out)
+        self.assertFalse(box.exists(box.user('17.0', 'ENU') + '/notepad.jss'))
+        status, out, err = self.cli('/SILENT', '/LOG', 'C:\\pkg\\run.log', '/PACKAGE-DIR=C:\\pkg')
+        self.assertEqual(status, 0, err)
+        self.assertEqual(err.replace('\r', ''),
+                         'Instalação concluída com êxito.\nPor favor, reinicie o JAWS.\n')
+        self.assertTrue(box.exists(box.user('17.0', 'ENU') + '/notepad.jss'))
+        self.assertTrue(box.read('pkg/run.log').endswith(b' end status=0\n'))
+        for args in (['/S', '/silent'], ['/?', '/S'], ['/s', '/ui=headless']):
+            with self.subTest(args=args):
+                self.assertEqual(self.cli(*args)[0], 2)
+        self.assertEqual(self.cli('/?')[0], 0)
+        self.assertEqual(self.cli('/check', '/package-dir', 'C:\\nothing')[0], 1)
+
+
 if __name__ == '__main__':
     sandbox.EXE = os.path.abspath(sys.argv.pop(1))
     WINE_RUN = os.path.abspath(sys.argv.pop(1))

@@ -132,5 +132,53 @@ TEST(DiscoverVersions, StopsWhenThereIsNoVersionToOffer) {
   }
 }
 
+// Year-named folders count only when the package asks for them, and then under the same
+// start-version test and the same ten-and-four rules as the others.
+TEST(DiscoverVersions, YearFoldersOnlyWhenThePackageAcceptsThem) {
+  const std::vector<std::string> machine = {"16.0", "17.0", "2018", "2024", "2025"};
+  const struct {
+    const char* what;
+    std::vector<std::string> names;
+    bool yearVersions;
+    std::int16_t startVersion;
+    std::vector<std::string> found;
+  } cases[] = {
+      {"key off: exactly as before", machine, false, 0, {"16.0", "17.0"}},
+      {"key on", machine, true, 0, {"16.0", "17.0", "2018", "2024", "2025"}},
+      {"start version against the year", machine, true, 2024, {"2024", "2025"}},
+      {"start version 17 keeps the years", machine, true, 17, {"17.0", "2018", "2024", "2025"}},
+      {"not year names",
+       {"2017", "201", "20189", "2018a", " 2018", "2O18", "2019.0"},
+       true,
+       0,
+       {"2019.0"}},
+      {"ten collected, the newest years walked past",
+       [] {
+         auto v = versions(10, 8);
+         for (int y = 2018; y <= 2025; ++y) v.push_back(std::to_string(y));
+         return v;
+       }(),
+       true, 0,
+       [] {
+         auto v = versions(10, 8);
+         v.push_back("2018");
+         v.push_back("2019");
+         return v;
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ListedRoot fs;
+    fs.names = c.names;
+    Discovery d = DiscoverVersions(fs, kRoot, c.startVersion, "Scripts", c.yearVersions);
+    ASSERT_FALSE(d.stop) << d.message;
+    EXPECT_THAT(d.found, ElementsAreArray(c.found));
+    EXPECT_EQ(d.checkboxes[0].caption, c.found.back());
+  }
+  ListedRoot onlyYears;
+  onlyYears.names = {"2025"};
+  EXPECT_TRUE(DiscoverVersions(onlyYears, kRoot, 0, "Scripts", false).stop);
+}
+
 }  // namespace
 }  // namespace inst::jaws

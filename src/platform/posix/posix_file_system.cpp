@@ -142,12 +142,12 @@ int copyRegular(int in, int folder, const std::string& name, bool knownNew = fal
 struct TargetFolder {
   std::unordered_map<std::string, std::string> byUpper;
 
-  int load(int folder) {
+  int load(int folder, bool removeLeftovers = true) {
     std::vector<Entry> entries;
     if (int error = listFolder(folder, entries)) return error;
     for (const Entry& e : entries) {
       if (startsWithTempPrefix(e.name) && e.type != DT_DIR) {
-        unlinkat(folder, e.name.c_str(), 0);
+        if (removeLeftovers) unlinkat(folder, e.name.c_str(), 0);
         continue;
       }
       auto [it, added] = byUpper.try_emplace(posix::upperName(e.name), e.name);
@@ -167,7 +167,8 @@ struct TargetFolder {
 };
 
 // A folder being copied. Both folders stay open while their names are handled, and every
-// operation on a name goes relative to them.
+// operation on a name goes relative to them. When only planning, a target folder that the copy
+// would make does not exist: `target` is then closed and every name in it is new.
 struct Frame {
   posix::Descriptor source, target;
   std::string shownSource, shownTarget;  // as the user's paths spell them
@@ -177,12 +178,17 @@ struct Frame {
   TargetFolder existing;
 };
 
-Status openFrame(Frame& f) {
+Status openFrame(Frame& f, bool planOnly) {
   if (int error = listFolder(f.source.get(), f.entries)) return failure(f.shownSource, error);
   sortNtfs(f.entries);  // the same order, and so the same first failure, as on Windows
-  if (int error = f.existing.load(f.target.get())) return failure(f.shownTarget, error);
+  if (!f.target) return Status::success();
+  if (int error = f.existing.load(f.target.get(), !planOnly)) return failure(f.shownTarget, error);
   return Status::success();
 }
+
+struct NoWatcher final : CopyWatcher {
+  void fileCopied(const std::string&, const std::string&, const Status&) override {}
+};
 
 // Opens the folder `name` of `parent`, made first when the listing lacks it, or when it went
 // since. Returns 0 or errno.
@@ -236,6 +242,12 @@ Status PosixFileSystem::subFolders(const std::string& path, std::vector<SubFolde
 }
 
 Status PosixFileSystem::copyFolder(const std::string& source, const std::string& destination) {
+  NoWatcher none;
+  return copyFolderWatched(source, destination, none, false);
+}
+
+Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::string& destination,
+                                          CopyWatcher& watcher, bool planOnly) {
   const std::string shownSource = ShownBase(source), shownTarget = ShownBase(destination);
   struct stat st;
   posix::Descriptor sourceFolder, targetFolder;
@@ -248,16 +260,24 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
   if (destination.empty()) return failure(shownTarget, ENOENT);
   const std::string nativeTarget = resolvePath(destination);
   int error = openFolder(AT_FDCWD, nativeTarget.c_str(), targetFolder);
-  if (error == ENOENT) {
+  if (error == ENOENT && planOnly) {
+    const std::size_t slash = nativeTarget.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? "." : nativeTarget.substr(0, slash + 1);
+    error = stat(parent.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  } else if (error == ENOENT) {
     // Only the folder itself: a missing parent stays an error.
     error = mkdir(nativeTarget.c_str(), 0777) == 0
                 ? openFolder(AT_FDCWD, nativeTarget.c_str(), targetFolder)
                 : errno;
   }
   if (error) return failure(shownTarget, error);
-  if (fstat(targetFolder.get(), &st) != 0) return failure(shownTarget, errno);
-  const FolderId targetId = idOf(st);
-  if (targetId == sourceId) return Status::success();  // every file already is its own copy
+  // A planned folder that does not exist yet is nobody's: no id to meet again.
+  FolderId targetId{};
+  if (targetFolder) {
+    if (fstat(targetFolder.get(), &st) != 0) return failure(shownTarget, errno);
+    targetId = idOf(st);
+    if (targetId == sourceId) return Status::success();  // every file already is its own copy
+  }
 
   // Iterative, so that depth costs heap, not stack. `open` holds the folders being copied, from
   // the root down: meeting one of them again is a cycle.
@@ -271,7 +291,7 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
                    {},
                    0,
                    {}});
-  if (Status s = openFrame(stack.back()); !s) return s;
+  if (Status s = openFrame(stack.back(), planOnly); !s) return s;
 
   while (!stack.empty()) {
     Frame& f = stack.back();
@@ -283,27 +303,47 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
     const Entry& e = f.entries[f.next++];
     if (startsWithTempPrefix(e.name)) continue;  // never part of a package
     posix::Descriptor in;
-    if (int error = openEntry(f.source.get(), e, in, st))
-      return failure(ShownChild(f.shownSource, e.name), error);
+    // A plan opens only the folders it walks into; a file is only looked at.
+    int error = 0;
+    if (!planOnly) {
+      error = openEntry(f.source.get(), e, in, st);
+    } else if (fstatat(f.source.get(), e.name.c_str(), &st, 0) != 0) {
+      error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+      error = openEntry(f.source.get(), e, in, st);
+    }
+    if (error) return failure(ShownChild(f.shownSource, e.name), error);
 
     if (S_ISREG(st.st_mode)) {
       bool isNew = false;
       const std::string& targetName = f.existing.claim(e, isNew);
-      if (int error = copyRegular(in.get(), f.target.get(), targetName, isNew))
-        return failure(ShownChild(f.shownTarget, targetName), error);
+      const std::string from = ShownChild(f.shownSource, e.name);
+      const std::string to = ShownChild(f.shownTarget, targetName);
+      Status result = Status::success();
+      if (!planOnly) {
+        if (int error = copyRegular(in.get(), f.target.get(), targetName, isNew))
+          result = failure(to, error);
+      }
+      watcher.fileCopied(from, to, result);
+      if (!result) return result;
       continue;
     }
     if (!S_ISDIR(st.st_mode)) continue;
 
     const FolderId id = idOf(st);
-    if (id == targetId) continue;  // the destination lies inside the source: not copied into itself
+    if (f.target && id == targetId) continue;  // the destination lies inside the source
     if (open.contains(id)) return failure(ShownChild(f.shownSource, e.name), ELOOP);
 
     bool isNew = false;
     const std::string& targetName = f.existing.claim(e, isNew);
     posix::Descriptor out;
-    if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out))
+    if (planOnly) {
+      int error = !f.target || isNew ? ENOENT : openFolder(f.target.get(), targetName.c_str(), out);
+      if (error == ENOTDIR) error = EEXIST;  // a file holds the name the folder needs
+      if (error && error != ENOENT) return failure(ShownChild(f.shownTarget, targetName), error);
+    } else if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out)) {
       return failure(ShownChild(f.shownTarget, targetName), error);
+    }
 
     Frame child{std::move(in),
                 std::move(out),
@@ -313,7 +353,7 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
                 {},
                 0,
                 {}};
-    if (Status s = openFrame(child); !s) return s;
+    if (Status s = openFrame(child, planOnly); !s) return s;
     open.insert(id);
     stack.push_back(std::move(child));  // `f` and `e` are not used past this point
   }

@@ -21,6 +21,8 @@ class PosixFileSystem final : public FileSystem {
   bool folderExists(const std::string& path) override;
   Status subFolders(const std::string& path, std::vector<SubFolder>& out) override;
   Status copyFolder(const std::string& source, const std::string& destination) override;
+  Status copyFolderWatched(const std::string& source, const std::string& destination,
+                           CopyWatcher& watcher, bool planOnly) override;
   Status copyFile(const std::string& source, const std::string& destination) override;
   Status readFile(const std::string& path, std::string& bytes) override;
 };

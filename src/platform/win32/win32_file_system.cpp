@@ -156,11 +156,24 @@ struct Frame {
   std::size_t next = 0;
 };
 
-Status openFrame(Frame& f) {
+Status openFrame(Frame& f, bool planOnly) {
   if (DWORD error = listFolder(f.source, f.entries)) return failure(f.shownSource, error);
   sortNtfs(f.entries);
-  removeLeftovers(f.target);
+  if (!planOnly) removeLeftovers(f.target);
   return Status::success();
+}
+
+struct NoWatcher final : CopyWatcher {
+  void fileCopied(const std::string&, const std::string&, const Status&) override {}
+};
+
+bool parentIsFolder(const std::wstring& path) {
+  std::size_t cut = path.find_last_of(L"\\/");
+  if (cut == std::wstring::npos) return true;
+  std::wstring parent = path.substr(0, cut);
+  if (cut == 0 || (cut == 2 && path[1] == L':')) parent = path.substr(0, cut + 1);
+  DWORD a = attributesOf(systemPath(parent));
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -203,6 +216,12 @@ Status Win32FileSystem::subFolders(const std::string& path, std::vector<SubFolde
 }
 
 Status Win32FileSystem::copyFolder(const std::string& source, const std::string& destination) {
+  NoWatcher none;
+  return copyFolderWatched(source, destination, none, false);
+}
+
+Status Win32FileSystem::copyFolderWatched(const std::string& source, const std::string& destination,
+                                          CopyWatcher& watcher, bool planOnly) {
   const std::string shownSource = ShownBase(source), shownTarget = ShownBase(destination);
   if (source.empty()) return failure(source, ERROR_PATH_NOT_FOUND);
   if (destination.empty()) return failure(destination, ERROR_PATH_NOT_FOUND);
@@ -213,23 +232,30 @@ Status Win32FileSystem::copyFolder(const std::string& source, const std::string&
   if (a == INVALID_FILE_ATTRIBUTES) return failure(shownSource, GetLastError());
   if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return failure(shownSource, ERROR_DIRECTORY);
   a = attributesOf(systemPath(wideTarget));
-  if (a == INVALID_FILE_ATTRIBUTES) {
+  // When only planning, a target the copy would make does not exist, and has no id.
+  bool targetExists = true;
+  if (a == INVALID_FILE_ATTRIBUTES && planOnly) {
+    if (!parentIsFolder(wideTarget)) return failure(shownTarget, ERROR_PATH_NOT_FOUND);
+    targetExists = false;
+  } else if (a == INVALID_FILE_ATTRIBUTES) {
     if (!CreateDirectoryW(systemPath(wideTarget).c_str(), nullptr))
       return failure(shownTarget, GetLastError());
   } else if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
     return failure(shownTarget, ERROR_DIRECTORY);
   }
 
-  FolderId sourceId, targetId;
+  FolderId sourceId, targetId{};
   if (DWORD error = folderId(wideSource, sourceId)) return failure(shownSource, error);
-  if (DWORD error = folderId(wideTarget, targetId)) return failure(shownTarget, error);
-  if (sourceId == targetId) return Status::success();  // every file already is its own copy
+  if (targetExists) {
+    if (DWORD error = folderId(wideTarget, targetId)) return failure(shownTarget, error);
+    if (sourceId == targetId) return Status::success();  // every file already is its own copy
+  }
 
   // Iterative, so that depth costs heap, not stack; `open` holds the folders being copied.
   std::set<FolderId> open{sourceId};
   std::vector<Frame> stack;
   stack.push_back({wideSource, wideTarget, shownSource, shownTarget, sourceId, {}, 0});
-  if (Status s = openFrame(stack.back()); !s) return s;
+  if (Status s = openFrame(stack.back(), planOnly); !s) return s;
 
   while (!stack.empty()) {
     Frame& f = stack.back();
@@ -248,21 +274,23 @@ Status Win32FileSystem::copyFolder(const std::string& source, const std::string&
     const std::string shownTo = ShownChild(f.shownTarget, win32::toUtf8(targetName));
 
     if (!e.folder()) {
-      if (Status s = copyThroughTemp(from, f.target, to, shownTo); !s) return s;
+      Status result = planOnly ? Status::success() : copyThroughTemp(from, f.target, to, shownTo);
+      watcher.fileCopied(shownFrom, shownTo, result);
+      if (!result) return result;
       continue;
     }
     FolderId id;
     if (DWORD error = folderId(from, id)) return failure(shownFrom, error);
-    if (id == targetId) continue;  // the destination lies inside the source
+    if (targetExists && id == targetId) continue;  // the destination lies inside the source
     if (open.contains(id)) return failure(shownFrom, ERROR_CANT_RESOLVE_FILENAME);
     if (existing == INVALID_FILE_ATTRIBUTES) {
-      if (!CreateDirectoryW(systemPath(to).c_str(), nullptr))
+      if (!planOnly && !CreateDirectoryW(systemPath(to).c_str(), nullptr))
         return failure(shownTo, GetLastError());
     } else if (!(existing & FILE_ATTRIBUTE_DIRECTORY)) {
       return failure(shownTo, ERROR_ALREADY_EXISTS);
     }
     Frame child{from, to, shownFrom, shownTo, id, {}, 0};
-    if (Status s = openFrame(child); !s) return s;
+    if (Status s = openFrame(child, planOnly); !s) return s;
     open.insert(id);
     stack.push_back(std::move(child));  // `f` and `e` are not used past this point
   }

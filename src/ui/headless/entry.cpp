@@ -12,7 +12,7 @@ int Run(ui::Services& s) {
   HeadlessFrontEnd ui(std::cin, std::cout);
   LoggingMciPort mciPort(*sound, ui);
   LoggingSleeper sleeper(s.sleeper, ui);
-  Application app({s.fs, s.profile, s.env, sleeper, mciPort, ui, s.packageFolder});
+  Application app({s.fs, s.profile, s.env, sleeper, mciPort, ui, s.packageFolder, s.events});
   return ui.run(app);
 }
 

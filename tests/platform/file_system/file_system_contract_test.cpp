@@ -88,6 +88,69 @@ TEST_F(FileSystemTest, CopyFolderMergesIntoTheDestinationIgnoringCase) {
   EXPECT_EQ(names("PTB").size(), 5u);
 }
 
+struct Watched final : CopyWatcher {
+  std::vector<std::string> lines;
+  void fileCopied(const std::string& from, const std::string& to, const Status& r) override {
+    lines.push_back(from + " -> " + to + (r ? "" : " failed: " + r.reason()));
+  }
+};
+
+// Every file and folder below the sandbox with its bytes, to tell that nothing changed.
+std::vector<std::string> Tree(const fs::path& root) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    std::string line = textOf(e.path());
+    if (e.is_regular_file()) {
+      std::ifstream in(e.path(), std::ios::binary);
+      const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+      line.append("=").append(bytes);
+    }
+    out.push_back(line);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// A planned copy names exactly the files the copy then copies, under the names it writes, and
+// touches nothing; what fails without writing fails the same way.
+TEST_F(FileSystemTest, PlannedCopyReportsWhatTheCopyDoesAndWritesNothing) {
+  write("pkg/notepad.jsb", "new");
+  write("pkg/Sub/Deeper/a.jss", "deep");
+  write("pkg/.instalador-tmp-x", "never copied");
+  write("PTB/NOTEPAD.JSB", "old");
+  write("PTB/.instalador-tmp-torn", "a leftover only a real copy removes");
+  write("blocked/Sub", "a file where the folder must go");
+  const fs::path root = at("");
+  const std::vector<std::string> before = Tree(root);
+
+  Watched planned;
+  ASSERT_TRUE(files.copyFolderWatched(win("pkg"), win("ptb"), planned, true));
+  Watched intoNew;
+  ASSERT_TRUE(files.copyFolderWatched(win("pkg"), win("fresh"), intoNew, true));
+  Watched blocked;
+  expectFailure(files.copyFolderWatched(win("pkg"), win("blocked"), blocked, true),
+                win("blocked\\Sub"), reasonFor(Fault::kExists));
+  Watched nowhere;
+  EXPECT_FALSE(files.copyFolderWatched(win("pkg"), win("no\\such"), nowhere, true));
+  EXPECT_FALSE(files.copyFolderWatched(win("missing"), win("ptb"), nowhere, true));
+  EXPECT_TRUE(nowhere.lines.empty());
+  EXPECT_EQ(Tree(root), before);
+
+  EXPECT_THAT(planned.lines, ElementsAre(win("pkg\\notepad.jsb") + " -> " + win("ptb\\NOTEPAD.JSB"),
+                                         win("pkg\\Sub\\Deeper\\a.jss") + " -> " +
+                                             win("ptb\\Sub\\Deeper\\a.jss")));
+  EXPECT_THAT(
+      intoNew.lines,
+      ElementsAre(win("pkg\\notepad.jsb") + " -> " + win("fresh\\notepad.jsb"),
+                  win("pkg\\Sub\\Deeper\\a.jss") + " -> " + win("fresh\\Sub\\Deeper\\a.jss")));
+  EXPECT_EQ(blocked.lines.size(), 1u);
+
+  Watched real;
+  ASSERT_TRUE(files.copyFolderWatched(win("pkg"), win("ptb"), real, false));
+  EXPECT_EQ(real.lines, planned.lines);
+  EXPECT_EQ(read("PTB/NOTEPAD.JSB"), "new");
+}
+
 TEST_F(FileSystemTest, CopyFolderCreatesAMissingDestinationButNotItsParents) {
   write("pkg/a.jsb", "a");
   ASSERT_TRUE(files.copyFolder(win("pkg"), win("new")));

@@ -1,0 +1,207 @@
+#include "trace/dry_run.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <functional>
+
+#include "platform/code_page.h"
+#include "platform/windows_path.h"
+#include "trace/logged_services.h"
+
+namespace inst::trace {
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string LastName(const std::string& path) {
+  const std::string base = ShownBase(path);
+  const std::size_t cut = base.find_last_of("\\/");
+  return cut == std::string::npos ? base : base.substr(cut + 1);
+}
+
+std::string ParentOf(const std::string& path) {
+  const std::string base = ShownBase(path);
+  const std::size_t cut = base.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : base.substr(0, cut);
+}
+
+// Records each file the real file system says it would copy, and passes it on.
+class PlanWatcher final : public CopyWatcher {
+ public:
+  PlanWatcher(const std::function<void(const std::string&, const std::string&)>& planned,
+              CopyWatcher* next)
+      : planned_(planned), next_(next) {}
+  void fileCopied(const std::string& from, const std::string& to, const Status& r) override {
+    if (r) planned_(from, to);
+    if (next_) next_->fileCopied(from, to, r);
+  }
+
+ private:
+  const std::function<void(const std::string&, const std::string&)>& planned_;
+  CopyWatcher* next_;
+};
+
+}  // namespace
+
+DryRun::DryRun(FileSystem& fs, Profile& profile, EventSink& plan)
+    : realFs_(fs), realProfile_(profile), plan_(plan) {}
+
+std::string DryRun::key(const std::string& path) {
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    if (IsPathSeparator(c)) {
+      if (!out.empty() && out.back() == '\\') continue;
+      c = '\\';
+    }
+    out += c;
+  }
+  while (out.size() > 1 && out.back() == '\\') out.pop_back();
+  return Upper(out);
+}
+
+std::string DryRun::parentKey(const std::string& pathKey) {
+  const std::size_t cut = pathKey.rfind('\\');
+  return cut == std::string::npos ? std::string() : pathKey.substr(0, cut);
+}
+
+void DryRun::planFolder(const std::string& path) {
+  // Every folder on the way that does not exist yet is one the copy would make. Each folder is
+  // asked about once: a package of thousands of files plans them all in the same few folders.
+  for (std::string p = path; !p.empty(); p = ParentOf(p)) {
+    const std::string k = key(p);
+    if (plannedFolders_.count(k) != 0 || realFolders_.count(k) != 0) break;
+    if (realFs_.folderExists(p)) {
+      realFolders_.insert(k);
+      break;
+    }
+    plannedFolders_.emplace(k, p);
+  }
+}
+
+void DryRun::planFile(const std::string& from, const std::string& to) {
+  // A planned source stands for the real file it would be a copy of.
+  auto source = plannedFiles_.find(key(from));
+  plannedFiles_[key(to)] = source == plannedFiles_.end() ? from : source->second;
+  planFolder(ParentOf(to));
+}
+
+bool DryRun::plannedFile(const std::string& path) const {
+  return plannedFiles_.count(key(path)) != 0;
+}
+
+bool DryRun::plannedFolder(const std::string& path) const {
+  return plannedFolders_.count(key(path)) != 0;
+}
+
+bool DryRun::Files::fileExists(const std::string& path) {
+  return run_.plannedFile(path) || run_.realFs_.fileExists(path);
+}
+
+bool DryRun::Files::normalFileExists(const std::string& path) {
+  if (run_.plannedFile(path))
+    return path.find_first_of("*?") == std::string::npos && !LastName(path).starts_with('.');
+  return run_.realFs_.normalFileExists(path);
+}
+
+bool DryRun::Files::folderExists(const std::string& path) {
+  return run_.plannedFolder(path) || run_.realFs_.folderExists(path);
+}
+
+Status DryRun::Files::subFolders(const std::string& path, std::vector<SubFolder>& out) {
+  Status listed = run_.realFs_.subFolders(path, out);
+  if (!listed && !run_.plannedFolder(path)) return listed;
+  const std::string parent = key(path);
+  for (const auto& [folderKey, name] : run_.plannedFolders_) {
+    if (parentKey(folderKey) != parent) continue;
+    const std::string upperName = Upper(LastName(name));
+    const bool present = std::any_of(
+        out.begin(), out.end(), [&](const SubFolder& f) { return Upper(f.name) == upperName; });
+    if (!present) out.push_back({LastName(name), ShownChild(ShownBase(path), LastName(name))});
+  }
+  std::sort(out.begin(), out.end(), [](const SubFolder& a, const SubFolder& b) {
+    const std::string ua = Upper(a.name), ub = Upper(b.name);
+    return ua != ub ? ua < ub : a.name < b.name;
+  });
+  return Status::success();
+}
+
+Status DryRun::Files::copyFolder(const std::string& source, const std::string& destination) {
+  struct None final : CopyWatcher {
+    void fileCopied(const std::string&, const std::string&, const Status&) override {}
+  } none;
+  return copyFolderWatched(source, destination, none, true);
+}
+
+Status DryRun::Files::copyFolderWatched(const std::string& source, const std::string& destination,
+                                        CopyWatcher& watcher, bool) {
+  const std::function<void(const std::string&, const std::string&)> planned =
+      [this](const std::string& from, const std::string& to) {
+        run_.plan_.event(CopyEvent(from, to));
+        run_.planFile(from, to);
+      };
+  PlanWatcher plan(planned, &watcher);
+  Status result = run_.realFs_.copyFolderWatched(source, destination, plan, true);
+  if (result) run_.planFolder(ShownBase(destination));
+  return result;
+}
+
+Status DryRun::Files::copyFile(const std::string& source, const std::string& destination) {
+  if (!fileExists(source)) {
+    // The system's own words for the missing file, as the real copy would give them.
+    std::string ignored;
+    Status why = run_.realFs_.readFile(source, ignored);
+    return why ? Status::failure(source, "não existe") : why;
+  }
+  const std::string folder = ParentOf(destination);
+  if (!folder.empty() && !folderExists(folder)) {
+    std::vector<SubFolder> ignored;
+    Status why = run_.realFs_.subFolders(folder, ignored);
+    return Status::failure(destination, why ? "a pasta não existe" : why.reason());
+  }
+  if (run_.realFs_.folderExists(destination)) return Status::failure(destination, "é uma pasta");
+  run_.plan_.event(CopyEvent(source, destination));
+  run_.planFile(source, destination);
+  return Status::success();
+}
+
+Status DryRun::Files::readFile(const std::string& path, std::string& bytes) {
+  auto planned = run_.plannedFiles_.find(key(path));
+  if (planned == run_.plannedFiles_.end()) return run_.realFs_.readFile(path, bytes);
+  if (planned->second.empty()) {
+    bytes.clear();  // an INI file made only by planned writes: its entries read back instead
+    return Status::success();
+  }
+  return run_.realFs_.readFile(planned->second, bytes);
+}
+
+std::uint32_t DryRun::Settings::getString(const std::string& section, const std::string& key,
+                                          const std::string& def, char* buffer, std::uint32_t size,
+                                          const std::string& path) {
+  auto written = run_.entries_.find({DryRun::key(path), Upper(section), Upper(key)});
+  if (written == run_.entries_.end())
+    return run_.realProfile_.getString(section, key, def, buffer, size, path);
+  if (size == 0) return 0;
+  const std::uint32_t n =
+      static_cast<std::uint32_t>(std::min<std::size_t>(written->second.size(), size - 1));
+  std::memcpy(buffer, written->second.data(), n);
+  buffer[n] = '\0';
+  return n;
+}
+
+Status DryRun::Settings::writeString(const std::string& section, const std::string& key,
+                                     const std::string& value, const std::string& path) {
+  const std::string folder = ParentOf(path);
+  if (!folder.empty() && !run_.files_.folderExists(folder))
+    return Status::failure(path, "a pasta não existe");
+  run_.plan_.event(WriteEvent(path, fromAnsi(section), fromAnsi(key), fromAnsi(value)));
+  run_.entries_[{DryRun::key(path), Upper(section), Upper(key)}] = value;
+  if (!run_.realFs_.fileExists(path)) run_.plannedFiles_.try_emplace(DryRun::key(path));
+  return Status::success();
+}
+
+}  // namespace inst::trace

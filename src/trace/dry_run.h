@@ -1,0 +1,85 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/event_sink.h"
+#include "platform/file_system.h"
+#include "platform/profile.h"
+
+namespace inst::trace {
+
+// The file system and the profile functions of a dry run: they write nothing anywhere, tell
+// `plan` each file they would copy and each entry they would write, and answer later questions
+// as if those writes had happened (a file the package copy would bring exists, an entry that
+// would be written reads back), so that every later step decides as it would in a real run.
+// What fails without writing (a missing source, a missing folder) fails as it would.
+class DryRun {
+ public:
+  DryRun(FileSystem& fs, Profile& profile, EventSink& plan);
+  DryRun(const DryRun&) = delete;
+  DryRun& operator=(const DryRun&) = delete;
+
+  FileSystem& fs() { return files_; }
+  Profile& profile() { return settings_; }
+
+ private:
+  // Paths compared as Windows compares them: "\" or "/", any case, no trailing separator.
+  static std::string key(const std::string& path);
+  static std::string parentKey(const std::string& pathKey);
+
+  void planFile(const std::string& from, const std::string& to);
+  void planFolder(const std::string& pathKey);
+  bool plannedFile(const std::string& path) const;
+  bool plannedFolder(const std::string& path) const;
+
+  class Files final : public FileSystem {
+   public:
+    explicit Files(DryRun& run) : run_(run) {}
+    bool fileExists(const std::string& path) override;
+    bool normalFileExists(const std::string& path) override;
+    bool folderExists(const std::string& path) override;
+    Status subFolders(const std::string& path, std::vector<SubFolder>& out) override;
+    Status copyFolder(const std::string& source, const std::string& destination) override;
+    Status copyFolderWatched(const std::string& source, const std::string& destination,
+                             CopyWatcher& watcher, bool planOnly) override;
+    Status copyFile(const std::string& source, const std::string& destination) override;
+    Status readFile(const std::string& path, std::string& bytes) override;
+
+   private:
+    DryRun& run_;
+  };
+
+  class Settings final : public Profile {
+   public:
+    explicit Settings(DryRun& run) : run_(run) {}
+    std::uint32_t getString(const std::string& section, const std::string& key,
+                            const std::string& def, char* buffer, std::uint32_t size,
+                            const std::string& path) override;
+    Status writeString(const std::string& section, const std::string& key, const std::string& value,
+                       const std::string& path) override;
+
+   private:
+    DryRun& run_;
+  };
+
+  FileSystem& realFs_;
+  Profile& realProfile_;
+  EventSink& plan_;
+  Files files_{*this};
+  Settings settings_{*this};
+
+  // Planned files by key: the real file whose bytes they would hold (empty for an INI file
+  // that only the planned writes make).
+  std::map<std::string, std::string> plannedFiles_;
+  // Planned folders by key, with their names as the copy would make them.
+  std::map<std::string, std::string> plannedFolders_;
+  // Folders found to exist already, by key.
+  std::set<std::string> realFolders_;
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> entries_;
+};
+
+}  // namespace inst::trace

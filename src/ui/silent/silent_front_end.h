@@ -1,0 +1,46 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/front_end.h"
+
+namespace inst::silent {
+
+inline constexpr int kStatusNotOffered = 3;
+inline constexpr int kStatusFailed = 4;
+
+// The versions a --versions value chooses among those offered (box index and name, in box
+// order): "all", or names matched without regard to case, duplicates counted once. Empty
+// `value`: the boxes already ticked. A name not offered fills `unknown` and chooses nothing.
+struct Choice {
+  std::vector<int> boxes;
+  std::string unknown;
+};
+Choice ChooseVersions(const std::string& value,
+                      const std::vector<std::pair<int, std::string>>& offered,
+                      const std::vector<int>& ticked);
+
+// No window is ever shown; every message box text goes to `err` as one UTF-8 text and a line
+// feed. The choice of versions and the press of "&Instalar" go into the application as a
+// toolkit reports them, so the same handlers run as under the window.
+class SilentFrontEnd final : public FrontEnd {
+ public:
+  explicit SilentFrontEnd(std::ostream& err) : err_(err) {}
+
+  // Starts the program, ticks the chosen versions, installs; returns the exit status.
+  int run(Application& app, const std::string& versions);
+
+  void show(const std::string& text, const std::string& title, MsgIcon icon) override;
+  void showWindow(const Window& window, bool modal) override;
+  void windowUnloaded(const Window&) override {}
+  void programEnded(int) override {}
+
+ private:
+  std::ostream& err_;
+  Application* app_ = nullptr;
+};
+
+}  // namespace inst::silent
