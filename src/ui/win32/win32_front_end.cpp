@@ -48,17 +48,18 @@ bool IsMainWindow(const std::string& name) {
 }
 
 DWORD WindowStyle(const std::string& name) {
-  return IsMainWindow(name)
-             ? WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN
-             : WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  return IsMainWindow(name) ? WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX
+                            : WS_POPUP | WS_CAPTION | WS_SYSMENU;
 }
 
 DWORD WindowExStyle(const std::string& name) {
   return WS_EX_CONTROLPARENT | (IsMainWindow(name) ? WS_EX_APPWINDOW : WS_EX_DLGMODALFRAME);
 }
 
+// No clipping between siblings or of children, as in a dialog: the group box lies above its
+// checkboxes in z-order (the tab order) and draws only its border and caption.
 DWORD ControlStyle(const Control& c, bool startsGroup) {
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  DWORD style = WS_CHILD;
   switch (c.kind) {
     case ControlKind::Frame:
       style |= BS_GROUPBOX;

@@ -16,6 +16,8 @@
 //   doaction HWND                 accDoDefaultAction; answers how long the call took
 //   version FILE                  the file's version strings
 //   lines HWND                    an edit control's lines (EM_GETLINE)
+//   manifest FILE                 the application manifest built into the file
+//   wine                          whether this runs under Wine
 //   quit
 
 #include <windows.h>
@@ -143,11 +145,11 @@ std::string Describe(HWND h, HWND top) {
     SendMessageTimeoutW(h, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &check);
     j.num("check", static_cast<long long>(check));
   }
-  DWORD_PTR font = 0;
-  SendMessageTimeoutW(h, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 2000, &font);
-  LOGFONTW lf{};
-  if (font && GetObjectW(reinterpret_cast<HFONT>(font), sizeof lf, &lf)) {
-    j.str("font", std::wstring(lf.lfFaceName)).num("fontHeight", lf.lfHeight);
+  if (ClassOf(h) == L"Static" && (GetWindowLongW(h, GWL_STYLE) & 0x1F) == SS_ICON) {
+    // A message box keeps its icon control when it has no icon; only its image tells.
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutW(h, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
+    j.flag("icon", icon != 0);
   }
   return j.done();
 }
@@ -344,6 +346,20 @@ std::string Lines(HWND h) {
   return out + "]}";
 }
 
+std::string Manifest(const std::string& file) {
+  HMODULE module = LoadLibraryExW(Wide(file).c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return Json().num("error", static_cast<long long>(GetLastError())).done();
+  std::string text;
+  if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+    HGLOBAL loaded = LoadResource(module, found);
+    const char* data = static_cast<const char*>(LockResource(loaded));
+    if (data) text.assign(data, SizeofResource(module, found));
+  }
+  FreeLibrary(module);
+  return Json().str("manifest", text).done();
+}
+
 std::string Arg(std::istringstream& in) {
   std::string s;
   in >> s;
@@ -398,6 +414,11 @@ std::string Command(const std::string& line, bool& quit) {
     return Version(rest);
   }
   if (word == "lines") return Lines(ParseHandle(Arg(in)));
+  if (word == "manifest") {
+    std::string rest;
+    std::getline(in >> std::ws, rest);
+    return Manifest(rest);
+  }
   if (word == "wine") {
     // Present only under Wine; checks Wine does not give are expected to fail only there.
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
