@@ -3,6 +3,9 @@
 #include <array>
 
 #include "ui/headless/entry.h"
+#ifdef _WIN32
+#include "ui/win32/entry.h"
+#endif
 
 namespace inst::ui {
 namespace {
@@ -12,6 +15,9 @@ bool Always(const Environment&) {
 }
 
 constexpr std::array kFrontEnds{
+#ifdef _WIN32
+    FrontEndEntry{"win32", win32ui::CanRun, win32ui::Run},
+#endif
     FrontEndEntry{"headless", Always, headless::Run},
 };
 

@@ -262,7 +262,9 @@ class WindowsProgram(unittest.TestCase):
                                      ('Inf&ormações', 'Informações', 'Alt+O'),
                                      ('17.0', '17.0', '')]:
             acc = self.driver('msaa', s.handle(text))
-            self.assertEqual((acc['name'], acc['shortcut']), (name, shortcut), text)
+            # The letter as the caption writes it: Windows and Wine differ in its case.
+            self.assertEqual((acc['name'], acc['shortcut'].upper()), (name, shortcut.upper()),
+                             text)
         state = self.driver('msaa', s.handle('17.0'))['state']
         self.assertTrue(state & STATE_FOCUSED and state & STATE_FOCUSABLE)
         self.assertTrue(self.driver('msaa', hidden[0]['hwnd'])['state'] & STATE_INVISIBLE)
@@ -389,9 +391,10 @@ class WindowsProgram(unittest.TestCase):
         self.keys('Alt+S')
         self.ended(proc, 0)
 
-    def test_information_window_in_utf8_shows_two_characters_a_letter(self):
-        proc, hwnd, info, s = self.information('Informações'.encode('utf-8'),
-                                               ['InformaÃ§Ãµes'])
+    def test_information_window_in_utf8_with_one_line_feed(self):
+        # The program reads a file that is valid UTF-8 as UTF-8.
+        proc, hwnd, info, s = self.information('Informações\nLinha 2'.encode('utf-8'),
+                                               ['Informações', 'Linha 2'])
         self.keys('Alt+F')
         self.assertTrue(self.driver('gone', info, 10000)['gone'])
         time.sleep(0.3)

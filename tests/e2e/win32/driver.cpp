@@ -76,7 +76,8 @@ std::string Quote(const std::wstring& w) {
 class Json {
  public:
   Json& raw(const char* key, const std::string& value) {
-    out_ += (out_.size() > 1 ? "," : "") + Quote(std::string(key)) + ":" + value;
+    if (out_.size() > 1) out_ += ',';
+    out_.append(Quote(std::string(key))).append(":").append(value);
     return *this;
   }
   Json& str(const char* key, const std::wstring& v) { return raw(key, Quote(v)); }
@@ -116,8 +117,12 @@ std::wstring TextOf(HWND h) {
 }
 
 std::string Rect(RECT r) {
-  return "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
-         std::to_string(r.right - r.left) + "," + std::to_string(r.bottom - r.top) + "]";
+  std::string out = "[";
+  for (long v : {r.left, r.top, r.right - r.left, r.bottom - r.top}) {
+    if (out.size() > 1) out += ',';
+    out.append(std::to_string(v));
+  }
+  return out.append("]");
 }
 
 std::string Describe(HWND h, HWND top) {
@@ -161,7 +166,8 @@ std::string Tree(HWND top) {
   bool first = true;
   auto walk = [&](auto&& self, HWND parent) -> void {
     for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-      out += (first ? "" : ",") + Describe(c, top);
+      if (!first) out += ',';
+      out.append(Describe(c, top));
       first = false;
       self(self, c);
     }
@@ -194,7 +200,8 @@ std::string Windows() {
   std::string out = "{\"windows\":[";
   bool first = true;
   for (HWND h : TopWindows(L"", L"")) {
-    out += (first ? "" : ",") + Describe(h, h);
+    if (!first) out += ',';
+    out.append(Describe(h, h));
     first = false;
   }
   out += "],\"foreground\":" + Handle(GetForegroundWindow()) + "}";
@@ -341,7 +348,8 @@ std::string Lines(HWND h) {
     SendMessageTimeoutW(h, EM_GETLINE, i, reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
                         2000, &n);
     buf.resize(n);
-    out += (i ? "," : "") + Quote(buf);
+    if (i) out += ',';
+    out.append(Quote(buf));
   }
   return out + "]}";
 }
@@ -375,7 +383,16 @@ std::string Command(const std::string& line, bool& quit) {
     std::wstring cls = Wide(Arg(in)), title;
     std::string t = Arg(in);
     // Titles may hold blanks: written with %20.
-    for (size_t p; (p = t.find("%20")) != std::string::npos;) t.replace(p, 3, " ");
+    std::string spaced;
+    for (size_t i = 0; i < t.size(); ++i) {
+      if (t.compare(i, 3, "%20") == 0) {
+        spaced += ' ';
+        i += 2;
+      } else {
+        spaced += t[i];
+      }
+    }
+    t = spaced;
     title = Wide(t);
     int ms = 0;
     in >> ms;
@@ -422,7 +439,10 @@ std::string Command(const std::string& line, bool& quit) {
   if (word == "wine") {
     // Present only under Wine; checks Wine does not give are expected to fail only there.
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return Json().flag("wine", ntdll && GetProcAddress(ntdll, "wine_get_version")).done();
+    return Json()
+        .flag("wine", ntdll && GetProcAddress(ntdll, "wine_get_version"))
+        .num("acp", GetACP())
+        .done();
   }
   if (word == "quit") {
     quit = true;
