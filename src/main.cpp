@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -109,9 +108,9 @@ void UseParentConsole() {
   const bool in = missing(STD_INPUT_HANDLE), out = missing(STD_OUTPUT_HANDLE),
              err = missing(STD_ERROR_HANDLE);
   if (!(in || out || err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  if (in && std::freopen("CONIN$", "r", stdin)) std::cin.clear();
-  if (out && std::freopen("CONOUT$", "w", stdout)) std::cout.clear();
-  if (err && std::freopen("CONOUT$", "w", stderr)) std::cerr.clear();
+  if (in) std::freopen("CONIN$", "r", stdin);
+  if (out) std::freopen("CONOUT$", "w", stdout);
+  if (err) std::freopen("CONOUT$", "w", stderr);
 }
 
 std::string Absolute(const std::string& path) {

@@ -1,16 +1,19 @@
 """The executable users get: a stripped GUI-subsystem program under 1 MB that imports nothing
 but Windows' own DLLs, read from its PE headers with objdump.
 
-Usage: win32_executable_test.py INSTALADOR.EXE OBJDUMP
+Usage: win32_executable_test.py INSTALADOR.EXE OBJDUMP CPACK CPACK-CONFIG
 """
 
 import os
 import re
 import subprocess
 import sys
+import tempfile
 import unittest
+import zipfile
 
-EXE = OBJDUMP = None
+EXE = OBJDUMP = CPACK = CPACK_CONFIG = None
+PACKAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'examples', 'pacote')
 
 # DLLs every Windows since 7 has; msvcrt.dll is the system's own C runtime.
 WINDOWS_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'winmm.dll',
@@ -37,8 +40,28 @@ class Executable(unittest.TestCase):
     def test_under_one_megabyte(self):
         self.assertLess(os.path.getsize(EXE), 1024 * 1024)
 
+    def test_the_zip_holds_the_program_beside_the_example_package(self):
+        with tempfile.TemporaryDirectory() as out:
+            subprocess.run([CPACK, '--config', CPACK_CONFIG, '-B', out], check=True,
+                           stdout=subprocess.DEVNULL)
+            [name] = [n for n in os.listdir(out) if n.endswith('.zip')]
+            with zipfile.ZipFile(os.path.join(out, name)) as z:
+                names = [n for n in z.namelist() if not n.endswith('/')]
+                top = name[:-len('.zip')] + '/'
+                self.assertTrue(all(n.startswith(top) for n in names), names)
+                inside = {n[len(top):] for n in names}
+                with open(EXE, 'rb') as f:
+                    self.assertEqual(z.read(top + 'instalador.exe'), f.read())
+        expected = {'instalador.exe'}
+        for folder, _, files in os.walk(PACKAGE):
+            for f in files:
+                expected.add(os.path.relpath(os.path.join(folder, f), PACKAGE).replace(os.sep, '/'))
+        self.assertEqual(inside, expected)
+
 
 if __name__ == '__main__':
     EXE = sys.argv.pop(1)
     OBJDUMP = sys.argv.pop(1)
+    CPACK = sys.argv.pop(1)
+    CPACK_CONFIG = sys.argv.pop(1)
     unittest.main(verbosity=2)
