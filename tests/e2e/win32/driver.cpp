@@ -18,6 +18,9 @@
 //   lines HWND                    an edit control's lines (EM_GETLINE)
 //   manifest FILE                 the application manifest built into the file
 //   wine                          whether this runs under Wine
+//   startup MS COMMAND-LINE       starts a program and answers how many milliseconds passed
+//                                 until its first visible top-level window, then closes that
+//                                 window and answers the program's exit status
 //   quit
 
 #include <windows.h>
@@ -368,6 +371,50 @@ std::string Manifest(const std::string& file) {
   return Json().str("manifest", text).done();
 }
 
+struct ProcessWindow {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND h, LPARAM p) {
+  auto* w = reinterpret_cast<ProcessWindow*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid != w->pid || !IsWindowVisible(h)) return TRUE;
+  w->found = h;
+  return FALSE;
+}
+
+std::string Startup(int ms, const std::string& commandLine) {
+  std::wstring line = Wide(commandLine);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return Json().num("error", static_cast<long long>(GetLastError())).done();
+  ProcessWindow w{pi.dwProcessId, nullptr};
+  double elapsed = 0;
+  do {
+    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&w));
+    QueryPerformanceCounter(&now);
+    elapsed = static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+              static_cast<double>(frequency.QuadPart);
+    if (!w.found) Sleep(2);
+  } while (!w.found && elapsed < ms);
+  if (w.found) PostMessageW(w.found, WM_SYSCOMMAND, SC_CLOSE, 0);
+  DWORD status = 259;
+  if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 9);
+  GetExitCodeProcess(pi.hProcess, &status);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  Json j;
+  j.flag("shown", w.found != nullptr).num("status", static_cast<long long>(status));
+  return j.raw("ms", std::to_string(elapsed)).done();
+}
+
 std::string Arg(std::istringstream& in) {
   std::string s;
   in >> s;
@@ -443,6 +490,13 @@ std::string Command(const std::string& line, bool& quit) {
         .flag("wine", ntdll && GetProcAddress(ntdll, "wine_get_version"))
         .num("acp", GetACP())
         .done();
+  }
+  if (word == "startup") {
+    int ms = 0;
+    in >> ms;
+    std::string rest;
+    std::getline(in >> std::ws, rest);
+    return Startup(ms, rest);
   }
   if (word == "quit") {
     quit = true;
