@@ -17,7 +17,8 @@ PACKAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', '
 
 # DLLs every Windows since 7 has; msvcrt.dll is the system's own C runtime.
 WINDOWS_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'winmm.dll',
-                'msvcrt.dll', 'advapi32.dll', 'shell32.dll', 'ole32.dll', 'oleaut32.dll'}
+                'msvcrt.dll', 'advapi32.dll', 'shell32.dll', 'ole32.dll', 'oleaut32.dll',
+                'oleacc.dll'}
 
 
 class Executable(unittest.TestCase):

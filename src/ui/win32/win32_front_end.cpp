@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/win32/accessible_name.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
 
@@ -116,6 +117,7 @@ struct Win32FrontEnd::Native {
   std::vector<Control> applied;   // what the native controls show
   std::vector<int> appliedOrder;  // control indices in z-order
   bool appliedGeometry = false;
+  std::wstring appliedName;  // the text box's accessible name: the window's caption
   RECT appliedWindow{};
   bool unloaded = false;
 
@@ -271,6 +273,12 @@ void Win32FrontEnd::sync(Native& n) {
     current.resize(static_cast<std::size_t>(
         GetWindowTextW(n.hwnd, current.data(), static_cast<int>(current.size()))));
     if (current != caption) SetWindowTextW(n.hwnd, caption.c_str());
+  }
+  if (caption != n.appliedName) {
+    for (std::size_t i = 0; i < n.controls.size(); ++i)
+      if (w.controls()[i].kind == ControlKind::TextBox && n.controls[i])
+        SetAccessibleName(n.controls[i], caption);
+    n.appliedName = caption;
   }
 
   // The client area is the outer size less the frame the data was given; the outer size in
@@ -480,6 +488,8 @@ void Win32FrontEnd::windowUnloaded(const Window& window) {
   n->data = nullptr;
   // The owner is enabled before its dialog goes, so that the system gives it the activation.
   if (n->ownerWindow) EnableWindow(n->ownerWindow, TRUE);
+  for (std::size_t i = 0; i < n->controls.size(); ++i)
+    if (n->controls[i] && !n->appliedName.empty()) ClearAccessibleName(n->controls[i]);
   if (n->hwnd) DestroyWindow(n->hwnd);
   n->hwnd = nullptr;
   // The window procedure that reported the click may still be on the stack: the object goes
