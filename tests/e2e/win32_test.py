@@ -276,6 +276,24 @@ class WindowsProgram(unittest.TestCase):
         self.keys('Esc')
         self.ended(proc, 0)
 
+    def test_the_window_at_120_dpi(self):
+        key = 'HKCU\\Control Panel\\Desktop'
+        subprocess.run([WINE_RUN, 'reg', 'add', key, '/v', 'LogPixels', '/t', 'REG_DWORD', '/d',
+                        '120', '/f'], env=self.env, capture_output=True, check=True)
+        try:
+            proc = self.start(WineSandbox())
+            s = self.screen(self.form())
+            # 12 twips a pixel: the client area, and a control inside the frame.
+            self.assertEqual(tuple(s.window['client'][2:]), (557, 424))
+            self.assertEqual(tuple(s.window['screen'][:2]), (169, 40))
+            self.assertEqual(s['16.0']['rect'], [10 + 30, 10 + 90, 291, 31])
+            self.assertEqual(s['&Sair']['rect'], [460, 360, 121, 51])
+            self.keys('Esc')
+            self.ended(proc, 0)
+        finally:
+            subprocess.run([WINE_RUN, 'reg', 'delete', key, '/v', 'LogPixels', '/f'],
+                           env=self.env, capture_output=True)
+
     def test_no_information_button_when_show_info_is_off(self):
         setup = {k: dict(v) for k, v in sandbox.SETUP.items()}
         setup['Info']['ShowInfo'] = '0'
@@ -309,6 +327,19 @@ class WindowsProgram(unittest.TestCase):
         self.driver('close', hwnd)
         self.ended(proc, 0)
 
+    def test_frame_access_key_passes_the_focus_on_and_enter_presses_the_focused_button(self):
+        setup = {k: dict(v) for k, v in sandbox.SETUP.items()}
+        setup['Configurations']['Frametitle'] = '&Versões'
+        proc = self.start(WineSandbox(setup=setup))
+        hwnd = self.form()
+        self.keys('Shift+Tab')
+        self.assertEqual(self.focus_text(hwnd), '&Sair')
+        self.keys('Alt+V')
+        self.assertEqual(self.focus_text(hwnd), '17.0')
+        self.assertEqual(self.screen(hwnd)['17.0']['check'], 1)  # moved to, not toggled
+        self.keys('Shift+Tab', 'Enter')
+        self.ended(proc, 0)
+
     def test_installation_with_the_keyboard_alone(self):
         box = WineSandbox()
         proc = self.start(box)
@@ -321,6 +352,7 @@ class WindowsProgram(unittest.TestCase):
                                                'Instalação concluída com êxito.\nPor favor, '
                                                'reinicie o JAWS.', False))
         self.assertFalse(self.driver('tree', hwnd)['window']['enabled'])
+        self.assertEqual(self.driver('tree', box_hwnd)['window']['owner'], hwnd)
         self.shot('message-box')
         self.answer(box_hwnd)
         self.ended(proc, 0)

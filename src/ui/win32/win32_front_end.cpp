@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/messages.h"
 #include "ui/win32/accessible_name.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
@@ -508,8 +509,13 @@ void Win32FrontEnd::programEnded(int status) {
   PostQuitMessage(status);
 }
 
+// The front end's own failure (no window could be made, memory ran out in a window procedure):
+// said as the application says an unexpected error, and the end of the program.
 void Win32FrontEnd::fail() {
-  programEnded(70);
+  if (ended_) return;
+  MessageBoxW(nullptr, Wide(text::kUnexpected).c_str(), nullptr,
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+  programEnded(kStatusUnexpected);
 }
 
 LRESULT CALLBACK Win32FrontEnd::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
