@@ -513,7 +513,8 @@ void Win32FrontEnd::programEnded(int status) {
 // said as the application says an unexpected error, and the end of the program.
 void Win32FrontEnd::fail() {
   if (ended_) return;
-  MessageBoxW(nullptr, Wide(text::kUnexpected).c_str(), nullptr,
+  const std::wstring title = app_ ? Wide(app_->applicationTitle()) : std::wstring();
+  MessageBoxW(nullptr, Wide(text::kUnexpected).c_str(), title.c_str(),
               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
   programEnded(kStatusUnexpected);
 }
