@@ -114,8 +114,9 @@ struct Win32FrontEnd::Native {
   unsigned dpi = 96;
   HFONT dialogFont = nullptr;
   HFONT textFont = nullptr;
-  std::vector<HWND> controls;     // parallel to data->controls()
-  std::vector<Control> applied;   // what the native controls show
+  std::vector<HWND> controls;    // parallel to data->controls()
+  std::vector<Control> applied;  // what the native controls show
+  std::vector<PixelRect> appliedRects;
   std::vector<int> appliedOrder;  // control indices in z-order
   bool appliedGeometry = false;
   std::wstring appliedName;  // the text box's accessible name: the window's caption
@@ -236,6 +237,7 @@ Win32FrontEnd::Native& Win32FrontEnd::create(const Window& window) {
   }
   // Nothing applied yet: every state is set by the first sync.
   n.applied.assign(controls.size(), Control{});
+  n.appliedRects.assign(controls.size(), PixelRect{});
   for (Control& c : n.applied) c.visible = c.enabled = false;
   layout(n);
   return n;
@@ -318,10 +320,12 @@ void Win32FrontEnd::sync(Native& n) {
     const std::string text = ShownText(c);
     if (text != ShownText(was) || was.name.empty()) SetWindowTextW(h, Wide(text).c_str());
 
+    // Compared in pixels: a box moves with its frame.
     const PixelRect r = ControlRect(w, c, n.dpi);
-    const PixelRect old = ControlRect(w, was, n.dpi);
-    if (!n.appliedGeometry || !(r == old) || was.name.empty())
+    if (!n.appliedGeometry || !(r == n.appliedRects[i]) || was.name.empty()) {
       SetWindowPos(h, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+      n.appliedRects[i] = r;
+    }
 
     if (c.kind == ControlKind::CheckBox &&
         SendMessageW(h, BM_GETCHECK, 0, 0) != (c.value ? BST_CHECKED : BST_UNCHECKED))
@@ -381,7 +385,11 @@ void Win32FrontEnd::reportFocus() {
 void Win32FrontEnd::input(Native& n, WPARAM kind, LPARAM argument) {
   // A click that was queued before a message box opened reaches a window the box disables:
   // Windows drops such input, and so does this.
-  if (!app_ || ended_ || boxesOpen_ > 0 || n.unloaded || !n.data) return;
+  if (!app_ || ended_ || n.unloaded || !n.data) return;
+  if (boxesOpen_ > 0) {
+    sync(n);  // a box the toolkit toggled meanwhile shows the data's value again
+    return;
+  }
   reportFocus();
   if (ended_ || n.unloaded || !n.data) return;
   const std::size_t index = static_cast<std::size_t>(argument & 0xFFFF);
