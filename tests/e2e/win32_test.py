@@ -434,6 +434,13 @@ class WindowsProgram(unittest.TestCase):
         self.assertTrue(self.driver('gone', info, 10000)['gone'])
         time.sleep(0.3)
         self.assertEqual(self.focus_text(hwnd), '&Instalar')
+        # Opened again, and closed with its close box this time.
+        self.keys('Shift+Tab', 'Alt+O')
+        info = self.form('Informações')
+        self.driver('close', info)
+        self.assertTrue(self.driver('gone', info, 10000)['gone'])
+        time.sleep(0.3)
+        self.assertEqual(self.focus_text(hwnd), '&Instalar')
         self.driver('close', hwnd)
         self.ended(proc, 0)
 

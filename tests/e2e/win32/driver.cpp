@@ -223,9 +223,9 @@ std::string Focus(HWND h) {
   return j.done();
 }
 
-bool AddKey(std::vector<INPUT>& in, const std::string& spec) {
+bool AddKey(std::vector<INPUT>& in, const std::string& chord) {
   std::vector<WORD> mods;
-  std::string key = spec;
+  std::string key = chord;
   for (;;) {
     if (key.rfind("Shift+", 0) == 0) {
       mods.push_back(VK_SHIFT);
@@ -270,11 +270,11 @@ bool AddKey(std::vector<INPUT>& in, const std::string& spec) {
 }
 
 std::string Keys(std::istringstream& args) {
-  std::string spec;
+  std::string chord;
   int sent = 0;
-  while (args >> spec) {
+  while (args >> chord) {
     std::vector<INPUT> in;
-    if (!AddKey(in, spec)) return Json().str("error", "unknown key " + spec).done();
+    if (!AddKey(in, chord)) return Json().str("error", "unknown key " + chord).done();
     sent += static_cast<int>(SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)));
     Sleep(60);  // each key is handled before the next arrives, as a person types
   }
