@@ -41,10 +41,11 @@ def main():
                         '-static', os.path.join(ROOT, 'bench', 'empty_window.cpp'), '-o', empty],
                        check=True)
         name, xvfb, wm = win32_test.display()
-        WineSandbox()
-        env = dict(os.environ, DISPLAY=name, INSTALADOR_SOUND='silent')
-        d = win32_test.Driver(env)
+        d = None
         try:
+            WineSandbox()
+            env = dict(os.environ, DISPLAY=name, INSTALADOR_SOUND='silent')
+            d = win32_test.Driver(env)
             lines = {'instalador': 'Z:%s --package-dir C:\\pkg' % exe.replace('/', '\\'),
                      'empty window': 'Z:%s' % empty.replace('/', '\\')}
             times = {k: [] for k in lines}
@@ -57,7 +58,8 @@ def main():
                         raise SystemExit('%s showed no window: %r' % (key, r))
                     times[key].append(r['ms'])
         finally:
-            d.quit()
+            if d:
+                d.quit()
             wm.terminate()
             xvfb.terminate()
         print('process start to first window visible, under Wine, %d runs each:' % runs)

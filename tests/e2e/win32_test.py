@@ -24,7 +24,6 @@ from wine_test import WineSandbox
 
 EXE = DRIVER = WINE_RUN = None
 SHOTS = None
-DISPLAY_ENV = {}
 
 # Window styles as the driver reports them.
 WS_VISIBLE, WS_DISABLED, WS_TABSTOP, WS_GROUP = 0x10000000, 0x08000000, 0x00010000, 0x00020000
@@ -119,14 +118,21 @@ class WindowsProgram(unittest.TestCase):
     def setUpClass(cls):
         cls.display, cls.xvfb, cls.wm = display()
         cls.env = dict(os.environ, DISPLAY=cls.display)
-        DISPLAY_ENV.update(cls.env)
-        cls.driver = Driver(cls.env)
-        cls.wine = cls.driver('wine')['wine']
+        try:
+            cls.driver = Driver(cls.env)
+            cls.wine = cls.driver('wine')['wine']
+        except BaseException:
+            cls.stop_display()
+            raise
         cls.running = []
 
     @classmethod
     def tearDownClass(cls):
         cls.driver.quit()
+        cls.stop_display()
+
+    @classmethod
+    def stop_display(cls):
         for p in (cls.wm, cls.xvfb):
             p.terminate()
             p.wait(timeout=10)
