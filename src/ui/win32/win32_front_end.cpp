@@ -599,8 +599,13 @@ LRESULT Win32FrontEnd::handle(Native& n, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     }
     case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: the sizes and fonts follow it, and the window stays
+      // where the system puts it rather than going back to its twips on the first monitor.
       n.dpi = HIWORD(wParam);
       layout(n);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(n.hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     default:
