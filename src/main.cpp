@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <set>
@@ -267,6 +266,22 @@ std::string ExecutableFolder() {
   return FolderPath(path.substr(0, path.find_last_of("\\/") + 1));
 }
 
+// The program is a GUI-subsystem one and starts without a console. Started from a console
+// window, the text front ends and the usage text write to that console; started with pipes or
+// files (tests, deployment tools) it has them already and keeps them.
+void UseParentConsole() {
+  auto missing = [](DWORD which) {
+    HANDLE h = GetStdHandle(which);
+    return h == nullptr || h == INVALID_HANDLE_VALUE;
+  };
+  const bool in = missing(STD_INPUT_HANDLE), out = missing(STD_OUTPUT_HANDLE),
+             err = missing(STD_ERROR_HANDLE);
+  if (!(in || out || err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (in) std::freopen("CONIN$", "r", stdin);
+  if (out) std::freopen("CONOUT$", "w", stdout);
+  if (err) std::freopen("CONOUT$", "w", stderr);
+}
+
 std::string Absolute(const std::string& path) {
   std::wstring wide = win32::toWide(path);
   std::wstring buffer(32768, L'\0');
@@ -292,7 +307,15 @@ std::string Absolute(const std::string& path) {
 int Run(int argc, char** argv) {
   Options options;
   std::string error;
-  if (!ParseOptions(argc, argv, options, error)) {
+  const bool parsed = ParseOptions(argc, argv, options, error);
+#ifdef _WIN32
+  // Everything but the window answers on the console the program was started from.
+  const bool window = parsed && !options.has("help") && !options.has("version") &&
+                      !options.has("check") && !options.has("silent") &&
+                      (options.ui.empty() || options.ui == "win32");
+  if (!window) UseParentConsole();
+#endif
+  if (!parsed) {
     std::fprintf(stderr, "instalador: %s\n%s", error.c_str(), Usage().c_str());
     return 2;
   }

@@ -1,8 +1,8 @@
 #include "platform/event_line.h"
 
-#include <charconv>
 #include <cmath>
-#include <system_error>
+#include <cstdio>
+#include <cstdlib>
 
 namespace inst {
 
@@ -43,10 +43,15 @@ std::string Quote(std::string_view value) {
 std::string FormatNumber(double value) {
   if (!std::isfinite(value)) return "0";
   if (value == 0) return "0";  // never "-0"
+  // The fewest decimals that read back as the same number, as std::to_chars writes it; its
+  // tables would be a sixth of the Windows executable. The program never sets a locale, so the
+  // C library writes and reads a decimal point.
   char buffer[400];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-  if (result.ec != std::errc()) return "0";
-  return std::string(buffer, result.ptr);
+  for (int decimals = 0; decimals < 330; ++decimals) {
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    if (std::strtod(buffer, nullptr) == value) break;
+  }
+  return buffer;
 }
 
 EventLine& EventLine::bare(std::string_view name, std::string_view value) {

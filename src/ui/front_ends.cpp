@@ -4,6 +4,9 @@
 
 #include "ui/headless/entry.h"
 #include "ui/silent/entry.h"
+#ifdef _WIN32
+#include "ui/win32/entry.h"
+#endif
 
 namespace inst::ui {
 namespace {
@@ -13,6 +16,9 @@ bool Always(const Environment&) {
 }
 
 constexpr std::array kFrontEnds{
+#ifdef _WIN32
+    FrontEndEntry{"win32", win32ui::CanRun, win32ui::Run},
+#endif
     FrontEndEntry{"headless", Always, headless::Run},
     // Never the default: only --silent asks for it.
     FrontEndEntry{"silent", Always, silent::Run},

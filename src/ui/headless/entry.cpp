@@ -1,6 +1,6 @@
 #include "ui/headless/entry.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include "app/application.h"
 #include "ui/headless/headless_front_end.h"
@@ -9,7 +9,7 @@ namespace inst::headless {
 
 int Run(ui::Services& s) {
   std::unique_ptr<MciPort> sound = s.sound("silent");
-  HeadlessFrontEnd ui(std::cin, std::cout);
+  HeadlessFrontEnd ui(stdin, stdout);
   LoggingMciPort mciPort(*sound, ui);
   LoggingSleeper sleeper(s.sleeper, ui);
   Application app({s.fs, s.profile, s.env, sleeper, mciPort, ui, s.packageFolder, s.events});

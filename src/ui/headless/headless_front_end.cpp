@@ -54,12 +54,23 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// One line without its line feed; false at the end of the input.
+bool ReadLine(std::FILE* in, std::string& line) {
+  line.clear();
+  for (int c; (c = std::fgetc(in)) != EOF;) {
+    if (c == '\n') return true;
+    line += static_cast<char>(c);
+  }
+  return !line.empty();
+}
+
 }  // namespace
 
 void HeadlessFrontEnd::emit(const std::string& line) {
   if (ended_) return;
-  out_ << line << '\n';
-  out_.flush();
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fputc('\n', out_);
+  std::fflush(out_);
 }
 
 int HeadlessFrontEnd::run(Application& app) {
@@ -101,7 +112,7 @@ void HeadlessFrontEnd::programEnded(int status) {
 void HeadlessFrontEnd::serve(const std::function<bool()>& done) {
   std::string line;
   while (app_ && !app_->ended() && !done()) {
-    if (std::getline(in_, line)) {
+    if (ReadLine(in_, line)) {
       command(Trim(line));
     } else {
       app_->closeRequest();

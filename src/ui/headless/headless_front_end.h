@@ -1,8 +1,7 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
-#include <istream>
-#include <ostream>
 #include <set>
 #include <string>
 
@@ -16,7 +15,9 @@ namespace inst::headless {
 // The installer driven by lines of text: events out, commands in.
 class HeadlessFrontEnd final : public FrontEnd {
  public:
-  HeadlessFrontEnd(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+  // C streams rather than iostreams, which would bring the locale machinery into the Windows
+  // executable for two calls.
+  HeadlessFrontEnd(std::FILE* in, std::FILE* out) : in_(in), out_(out) {}
 
   // Starts the application and serves its windows until it ends; returns the exit status.
   int run(Application& app);
@@ -37,8 +38,8 @@ class HeadlessFrontEnd final : public FrontEnd {
   void command(const std::string& line);
   void dump();
 
-  std::istream& in_;
-  std::ostream& out_;
+  std::FILE* in_;
+  std::FILE* out_;
   Application* app_ = nullptr;
   std::set<std::string> shown_;
   bool ended_ = false;

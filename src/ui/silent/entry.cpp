@@ -1,6 +1,6 @@
 #include "ui/silent/entry.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include "app/application.h"
 #include "ui/silent/silent_front_end.h"
@@ -10,7 +10,7 @@ namespace inst::silent {
 int Run(ui::Services& s) {
   // Only the exit path's close command reaches it: start-up's sound step does not run.
   std::unique_ptr<MciPort> sound = s.sound("silent");
-  SilentFrontEnd ui(std::cerr);
+  SilentFrontEnd ui(stderr);
   AppServices services{s.fs, s.profile, s.env, s.sleeper, *sound, ui, s.packageFolder, s.events};
   services.welcomeSound = false;
   Application app(services);

@@ -60,8 +60,8 @@ Choice ChooseVersions(const std::string& value,
 }
 
 void SilentFrontEnd::show(const std::string& text, const std::string&, MsgIcon) {
-  err_ << text << '\n';
-  err_.flush();
+  std::fputs((text + "\n").c_str(), err_);
+  std::fflush(err_);
 }
 
 void SilentFrontEnd::showWindow(const Window& window, bool modal) {
@@ -88,8 +88,9 @@ int SilentFrontEnd::run(Application& app, const std::string& versions) {
   if (!choice.unknown.empty() || choice.boxes.empty()) {
     std::string names;
     for (const auto& [box, name] : offered) names += (names.empty() ? "" : ", ") + name;
-    err_ << "instalador: a versão \"" << Shown(choice.unknown)
-         << "\" do JAWS não é oferecida; versões oferecidas: " << names << '\n';
+    const std::string message = "instalador: a versão \"" + Shown(choice.unknown) +
+                                "\" do JAWS não é oferecida; versões oferecidas: " + names + "\n";
+    std::fputs(message.c_str(), err_);
     app.stop(kStatusNotOffered);
     return kStatusNotOffered;
   }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <ostream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,7 +28,9 @@ Choice ChooseVersions(const std::string& value,
 // toolkit reports them, so the same handlers run as under the window.
 class SilentFrontEnd final : public FrontEnd {
  public:
-  explicit SilentFrontEnd(std::ostream& err) : err_(err) {}
+  // Messages go to `err` (standard error): C streams, since iostreams would double the
+  // size of the Windows executable.
+  explicit SilentFrontEnd(std::FILE* err) : err_(err) {}
 
   // Starts the program, ticks the chosen versions, installs; returns the exit status.
   int run(Application& app, const std::string& versions);
@@ -39,7 +41,7 @@ class SilentFrontEnd final : public FrontEnd {
   void programEnded(int) override {}
 
  private:
-  std::ostream& err_;
+  std::FILE* err_;
   Application* app_ = nullptr;
 };
 

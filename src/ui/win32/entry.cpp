@@ -1,0 +1,31 @@
+#include "ui/win32/entry.h"
+
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/application.h"
+#include "ui/win32/win32_front_end.h"
+
+namespace inst::win32ui {
+
+bool CanRun(const Environment&) {
+  return true;  // Windows always has its desktop
+}
+
+int Run(ui::Services& s) {
+  // The themed controls of the manifest's common controls 6.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  // The accessibility annotations are COM objects of this thread.
+  const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  std::unique_ptr<MciPort> sound = s.sound("winmm");
+  Win32FrontEnd ui(GetModuleHandleW(nullptr));
+  Application app({s.fs, s.profile, s.env, s.sleeper, *sound, ui, s.packageFolder, s.events});
+  const int status = ui.run(app);
+  if (com) CoUninitialize();
+  return status;
+}
+
+}  // namespace inst::win32ui

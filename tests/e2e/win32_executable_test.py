@@ -1,0 +1,68 @@
+"""The executable users get: a stripped GUI-subsystem program under 1 MB that imports nothing
+but Windows' own DLLs, read from its PE headers with objdump.
+
+Usage: win32_executable_test.py INSTALADOR.EXE OBJDUMP CPACK CPACK-CONFIG
+"""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+EXE = OBJDUMP = CPACK = CPACK_CONFIG = None
+PACKAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'examples', 'pacote')
+
+# DLLs every Windows since 7 has; msvcrt.dll is the system's own C runtime.
+WINDOWS_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'winmm.dll',
+                'msvcrt.dll', 'advapi32.dll', 'shell32.dll', 'ole32.dll', 'oleaut32.dll',
+                'oleacc.dll'}
+
+
+class Executable(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.headers = subprocess.run([OBJDUMP, '-p', EXE], capture_output=True, text=True,
+                                     check=True).stdout
+
+    def test_imports_only_windows_own_dlls(self):
+        dlls = {d.lower() for d in re.findall(r'DLL Name: (\S+)', self.headers)}
+        self.assertIn('user32.dll', dlls)
+        self.assertIn('winmm.dll', dlls)
+        self.assertEqual(dlls - WINDOWS_DLLS, set())
+
+    def test_gui_subsystem_and_stripped(self):
+        self.assertRegex(self.headers, r'Subsystem\s+0+2\s+\(Windows GUI\)')
+        symbols = subprocess.run([OBJDUMP, '-t', EXE], capture_output=True, text=True).stdout
+        self.assertIn('no symbols', symbols.partition('SYMBOL TABLE:')[2])
+
+    def test_under_one_megabyte(self):
+        self.assertLess(os.path.getsize(EXE), 1024 * 1024)
+
+    def test_the_zip_holds_the_program_beside_the_example_package(self):
+        with tempfile.TemporaryDirectory() as out:
+            subprocess.run([CPACK, '--config', CPACK_CONFIG, '-B', out], check=True,
+                           stdout=subprocess.DEVNULL)
+            [name] = [n for n in os.listdir(out) if n.endswith('.zip')]
+            with zipfile.ZipFile(os.path.join(out, name)) as z:
+                names = [n for n in z.namelist() if not n.endswith('/')]
+                top = name[:-len('.zip')] + '/'
+                self.assertTrue(all(n.startswith(top) for n in names), names)
+                inside = {n[len(top):] for n in names}
+                with open(EXE, 'rb') as f:
+                    self.assertEqual(z.read(top + 'instalador.exe'), f.read())
+        expected = {'instalador.exe'}
+        for folder, _, files in os.walk(PACKAGE):
+            for f in files:
+                expected.add(os.path.relpath(os.path.join(folder, f), PACKAGE).replace(os.sep, '/'))
+        self.assertEqual(inside, expected)
+
+
+if __name__ == '__main__':
+    EXE = sys.argv.pop(1)
+    OBJDUMP = sys.argv.pop(1)
+    CPACK = sys.argv.pop(1)
+    CPACK_CONFIG = sys.argv.pop(1)
+    unittest.main(verbosity=2)
