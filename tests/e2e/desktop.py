@@ -295,16 +295,41 @@ def _regex(text):
     return ''.join('\\' + c if c in '.^$*+?()[]{}|\\' else c for c in text)
 
 
-def keys(title, *names):
-    """Gives the window `title` the keyboard focus and types the keys ('Tab', 'alt+i')."""
+def activate(title):
+    """Gives the window `title` the keyboard focus, as a user's click on it would."""
     wid = x_window(title)
     subprocess.run(['xdotool', 'windowactivate', '--sync', wid], timeout=DEFAULT_WAIT,
                    stderr=subprocess.DEVNULL)
     subprocess.run(['xdotool', 'windowfocus', '--sync', wid], timeout=DEFAULT_WAIT, check=True)
+    return wid
+
+
+def type_keys(*names):
+    """Types keys ('Tab', 'shift+Tab', 'alt+i', 'space') into the focused window."""
     for name in names:
         subprocess.run(['xdotool', 'key', '--clearmodifiers', name], timeout=DEFAULT_WAIT,
                        check=True)
         time.sleep(0.05)
+
+
+def keys(title, *names):
+    activate(title)
+    type_keys(*names)
+
+
+def transient_for(wid):
+    """The X window a window is transient for (WM_TRANSIENT_FOR), or None."""
+    out = subprocess.run(['xprop', '-id', wid, 'WM_TRANSIENT_FOR'], stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, timeout=DEFAULT_WAIT).stdout.decode()
+    return int(out.rsplit('#', 1)[1], 16) if '#' in out else None
+
+
+def client_size(wid):
+    """(width, height) of the window's own area, without the window manager's decorations."""
+    out = subprocess.run(['xwininfo', '-id', wid], stdout=subprocess.PIPE,
+                         timeout=DEFAULT_WAIT, check=True).stdout.decode()
+    fields = dict(line.strip().split(': ', 1) for line in out.splitlines() if ': ' in line)
+    return int(fields['Width']), int(fields['Height'])
 
 
 def screenshot(title, path):
