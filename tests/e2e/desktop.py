@@ -90,12 +90,18 @@ class Desktop:
 
 
 def wait_for(predicate, what, timeout=DEFAULT_WAIT, pump=False):
-    """Polls until predicate() is true; raises AssertionError naming `what` after the limit."""
+    """Polls until predicate() is true; raises AssertionError naming `what` after the limit.
+
+    An object that vanishes while it is read (a window closing) counts as not yet.
+    """
     deadline = time.monotonic() + timeout
     while True:
         if pump:
             pump_events(0.02)
-        value = predicate()
+        try:
+            value = predicate()
+        except GLib.Error:
+            value = None
         if value:
             return value
         if time.monotonic() > deadline:
@@ -159,7 +165,15 @@ def application(pid, timeout=DEFAULT_WAIT):
 
 
 def windows(app, showing_only=True):
-    return [w for w in children(app) if not showing_only or 'showing' in states(w)]
+    """The application's top-level windows; one that closes while it is read is left out."""
+    found = []
+    for w in children(app):
+        try:
+            if not showing_only or 'showing' in states(w):
+                found.append((w, w.get_name()))
+        except GLib.Error:
+            continue
+    return [w for w, _ in found]
 
 
 def window(app, title, timeout=DEFAULT_WAIT):
