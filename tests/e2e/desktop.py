@@ -70,11 +70,21 @@ class Desktop:
         wait_for(lambda: subprocess.call(['xdpyinfo'], env=env, stdout=subprocess.DEVNULL,
                                          stderr=subprocess.DEVNULL) == 0, 'xdpyinfo answers')
         self.wm = subprocess.Popen(['openbox', '--sm-disable'], env=env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # openbox owns the WM_S0 selection once it manages the screen.
-        wait_for(lambda: b'_NET_SUPPORTING_WM_CHECK(WINDOW)' in subprocess.run(
-            ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env, stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL).stdout, 'openbox manages the screen')
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+        def managed():
+            if self.wm.poll() is not None:
+                raise RuntimeError('openbox ended: ' + self.wm.stderr.read().decode('utf-8',
+                                                                                   'replace'))
+            # openbox names itself on the root window once it manages the screen.
+            return b'_NET_SUPPORTING_WM_CHECK(WINDOW)' in subprocess.run(
+                ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env,
+                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+        try:
+            wait_for(managed, 'openbox manages the screen', 30)
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
         return self
 
     def __exit__(self, *exc):

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,7 +16,26 @@ std::atomic<bool> deviceAlive{false};
 
 constexpr int kBufferFrames = 1024;
 
+// ALSA writes its own diagnostics to standard error when SDL probes it on a machine without a
+// sound card; the program then plays through the dummy output and has nothing to tell. SDL
+// loads ALSA by its soname, so the library loaded here is the one SDL gets, already quiet.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietAlsa() {
+  static const bool done = [] {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (alsa == nullptr) return true;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+      set(IgnoreAlsaError);
+    return true;
+  }();
+  (void)done;
+}
+
 bool openMixer() {
+  QuietAlsa();
   return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 &&
          Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, kBufferFrames) == 0;
 }
