@@ -3,11 +3,14 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <fstream>
+#include <string>
 
 namespace inst::sound {
 namespace {
@@ -32,6 +35,22 @@ void QuietAlsa() {
     return true;
   }();
   (void)done;
+}
+
+// Whether anything could play here: a sound server, an ALSA card, or a driver the user named.
+// Without one, probing SDL's drivers costs as long again as the dummy output itself.
+bool MayHaveOutput() {
+  if (SDL_getenv("SDL_AUDIODRIVER") != nullptr || SDL_getenv("PULSE_SERVER") != nullptr)
+    return true;
+  if (const char* runtime = SDL_getenv("XDG_RUNTIME_DIR")) {
+    for (const char* socket : {"/pulse/native", "/pipewire-0"}) {
+      std::string path = std::string(runtime) + socket;
+      if (access(path.c_str(), F_OK) == 0) return true;
+    }
+  }
+  std::ifstream cards("/proc/asound/cards");
+  std::string first;
+  return cards && std::getline(cards, first) && first.find("no soundcards") == std::string::npos;
 }
 
 bool openMixer() {
@@ -171,7 +190,7 @@ class SdlSound final : public Sound {
 
 std::unique_ptr<SdlDevice> SdlDevice::open() {
   if (deviceAlive.exchange(true)) return nullptr;
-  bool opened = openMixer();
+  bool opened = MayHaveOutput() && openMixer();
   if (!opened) {
     // No sound card: SDL's dummy output takes the samples at the real rate and drops them.
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
