@@ -9,6 +9,7 @@ Atspi's own calls time out, so a hung program fails a test instead of hanging it
 """
 
 import os
+import select
 import subprocess
 import sys
 import time
@@ -59,6 +60,9 @@ class Desktop:
             if time.monotonic() > deadline:
                 self.__exit__(None, None, None)
                 raise RuntimeError('Xvfb did not start')
+            ready, _, _ = select.select([read_end], [], [], 0.1)
+            if not ready:
+                continue
             chunk = os.read(read_end, 16)
             if not chunk:
                 self.__exit__(None, None, None)
@@ -67,25 +71,35 @@ class Desktop:
         os.close(read_end)
         self.display = ':' + number.decode().strip()
         env = dict(os.environ, DISPLAY=self.display)
-        wait_for(lambda: subprocess.call(['xdpyinfo'], env=env, stdout=subprocess.DEVNULL,
-                                         stderr=subprocess.DEVNULL) == 0, 'xdpyinfo answers')
-        self.wm = subprocess.Popen(['openbox', '--sm-disable'], env=env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-        def managed():
-            if self.wm.poll() is not None:
-                raise RuntimeError('openbox ended: ' + self.wm.stderr.read().decode('utf-8',
-                                                                                   'replace'))
-            # openbox names itself on the root window once it manages the screen.
-            return b'_NET_SUPPORTING_WM_CHECK(WINDOW)' in subprocess.run(
-                ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env,
-                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
         try:
-            wait_for(managed, 'openbox manages the screen', 30)
+            wait_for(lambda: subprocess.call(['xdpyinfo'], env=env, stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL) == 0, 'xdpyinfo answers')
         except BaseException:
             self.__exit__(None, None, None)
             raise
+        # openbox now and then ends at once while other desktops start beside it; it is tried
+        # again before the run gives up.
+        for attempt in range(3):
+            self.wm = subprocess.Popen(['openbox', '--sm-disable'], env=env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            try:
+                wait_for(lambda: self._managed(env), 'openbox manages the screen', 30)
+                break
+            except BaseException:
+                if attempt < 2 and self.wm.poll() is not None:
+                    continue
+                self.__exit__(None, None, None)
+                raise
         return self
+
+    def _managed(self, env):
+        if self.wm.poll() is not None:
+            raise RuntimeError('openbox ended with status %d: %s' % (
+                self.wm.returncode, self.wm.stderr.read().decode('utf-8', 'replace')))
+        # openbox names itself on the root window once it manages the screen.
+        return b'_NET_SUPPORTING_WM_CHECK(WINDOW)' in subprocess.run(
+            ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL).stdout
 
     def __exit__(self, *exc):
         for proc in (getattr(self, 'wm', None), self.xvfb):

@@ -55,6 +55,9 @@ bool MayHaveOutput() {
 
 bool openMixer() {
   QuietAlsa();
+  // SDL would turn SIGINT and SIGTERM into quit events that this program never reads, and the
+  // process could then not be ended by them (a log-off, a shutdown, Ctrl+C).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 &&
          Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, kBufferFrames) == 0;
 }
