@@ -58,18 +58,19 @@ class Program:
 
     def wait(self, timeout=d.DEFAULT_WAIT):
         try:
-            self.proc.wait(timeout)
+            return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             raise AssertionError('the program did not end')
-        self.stderr = self.proc.stderr.read().decode('utf-8', 'replace')
-        return self.proc.returncode
 
     def stop(self):
+        """Ends the program if it still runs; what it wrote to stderr."""
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
         self.proc.stdout.close()
+        stderr = self.proc.stderr.read().decode('utf-8', 'replace')
         self.proc.stderr.close()
+        return stderr
 
     def alert(self):
         """The message box now shown."""
@@ -91,8 +92,16 @@ class Case(unittest.TestCase):
         box = Sandbox(**kwargs)
         self.addCleanup(box.remove)
         program = Program(box, sound)
-        self.addCleanup(program.stop)
+        self.addCleanup(self.check_stderr, program)
         return box, program
+
+    # What GTK and the sanitizers say about a fault; a run that says any of it fails.
+    FAULTS = ('-CRITICAL', '-WARNING', 'runtime error:', 'AddressSanitizer')
+
+    def check_stderr(self, program):
+        stderr = program.stop()
+        for fault in self.FAULTS:
+            self.assertNotIn(fault, stderr, stderr)
 
     def assertFocus(self, root, role, name):
         d.wait_for(lambda: (lambda f: f is not None and (d.role(f), f.get_name()) == (role, name))(
@@ -226,10 +235,12 @@ class InformationWindow(Case):
         close = d.one(form2, 'push button', 'Fechar')
         self.assertEqual(d.key_binding(close), '<Alt>f')
         d.screenshot(INFO_TITLE, os.path.join(SHOTS, 'information-window.png'))
-        # Form1 takes no input meanwhile.
+        # Form1 takes no input meanwhile, not even a screen reader's action on Sair.
+        d.do_action(d.one(form1, 'push button', 'Sair'))
         d.type_keys('alt+s')
         d.pump_events(0.5)
         self.assertIsNone(program.proc.poll())
+        self.assertIn(INFO_TITLE, [w.get_name() for w in d.windows(program.app)])
         d.type_keys('Tab')
         self.assertFocus(form2, 'push button', 'Fechar')
         d.type_keys('Escape')
@@ -281,7 +292,10 @@ class Installation(Case):
         d.type_keys('Tab', 'space')  # tick 16.0 as well
         d.wait_for(lambda: 'checked' in d.states(d.one(form1, 'check box', '16.0')),
                    '16.0 ticked')
-        d.type_keys('alt+i')
+        # On to Instalar, which Enter presses as it is the focused button.
+        d.type_keys('Tab', 'Tab')
+        self.assertFocus(form1, 'push button', 'Instalar')
+        d.type_keys('Return')
         alert = program.alert()
         self.assertEqual(alert_text(alert), DONE)
         self.assertIn('modal', d.states(alert))
@@ -295,12 +309,18 @@ class Installation(Case):
                 self.assertIn(b'notepad', box.read(box.shared(version, lang) +
                                                    '/confignames.ini'))
 
+    def test_sigterm_ends_the_program_while_sdl_plays(self):
+        box, program = self.start(sound=None, setup=settings(Sound__PlaySound='1'))
+        d.window(program.app, TITLE)
+        program.proc.terminate()
+        self.assertEqual(program.wait(), -15)
+
     def test_start_up_stop_shows_its_box_alone_and_ends_with_1(self):
         box = Sandbox()
         self.addCleanup(box.remove)
         os.remove(box.path('pkg', 'Setup.ini'))
         program = Program(box)
-        self.addCleanup(program.stop)
+        self.addCleanup(self.check_stderr, program)
         alert = program.alert()
         self.assertEqual(alert_text(alert), NO_SETUP)
         self.assertEqual([d.role(w) for w in d.windows(program.app)], ['alert'])
