@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/messages.h"
 #include "ui/gtk/captions.h"
 
 namespace inst::gtk {
@@ -447,143 +448,161 @@ gboolean GtkFrontEnd::drainOne(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
-void GtkFrontEnd::guarded(const std::function<void()>& f) {
+// Nothing unwinds through GTK's C frames: what escapes the front end's own code ends the
+// program, as an unexpected error in a handler does.
+template <class F>
+std::invoke_result_t<F> GtkFrontEnd::guarded(F&& f) noexcept {
   try {
-    f();
+    return f();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "instalador: %s\n", e.what());
-    programEnded(70);
   } catch (...) {
-    programEnded(70);
+    std::fprintf(stderr, "instalador: an unexpected error in the GTK front end\n");
   }
+  programEnded(kStatusUnexpected);
+  if constexpr (!std::is_void_v<std::invoke_result_t<F>>) return {};
 }
 
 gboolean GtkFrontEnd::onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
-  NativeWindow* n = nullptr;
-  for (auto& w : self->windows_)
-    if (w->window == widget) n = w.get();
-  if (self->ended_ || n == nullptr || n->data == nullptr) return FALSE;
-  const guint key = event->keyval;
-  const auto mods = event->state & gtk_accelerator_get_default_mod_mask();
-  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(n->window));
-  NativeControl* focused = focus ? n->byWidget(focus) : nullptr;
-  const Window& w = *n->data;
+  return self->guarded([&]() -> gboolean {
+    NativeWindow* n = nullptr;
+    for (auto& w : self->windows_)
+      if (w->window == widget) n = w.get();
+    if (self->ended_ || n == nullptr || n->data == nullptr) return FALSE;
+    const guint key = event->keyval;
+    const auto mods = event->state & gtk_accelerator_get_default_mod_mask();
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(n->window));
+    NativeControl* focused = focus ? n->byWidget(focus) : nullptr;
+    const Window& w = *n->data;
 
-  if ((key == GDK_KEY_Tab || key == GDK_KEY_ISO_Left_Tab || key == GDK_KEY_KP_Tab) &&
-      (mods & ~GDK_SHIFT_MASK) == 0) {
-    // The tab order is the data's: tab index, skipping frames and what cannot take the focus.
-    const bool forward = key != GDK_KEY_ISO_Left_Tab && (mods & GDK_SHIFT_MASK) == 0;
-    const Control* next = w.nextFocusable(focused ? focused->name : w.focus(), forward);
-    if (next != nullptr)
-      if (NativeControl* nc = n->find(next->name); nc && nc->focusable)
-        gtk_widget_grab_focus(nc->focusable);
-    return TRUE;
-  }
-  if (key == GDK_KEY_Escape && mods == 0) {
-    const Control* cancel = w.find(w.cancelButton);
-    if (cancel != nullptr && w.usable(*cancel)) {
-      std::string window = n->name;
-      std::string control = cancel->name;
-      self->post([self, window, control] { self->app_->inputPressed(window, control); });
-    }
-    return TRUE;
-  }
-  // No button is the default one: Enter presses a focused button and does nothing elsewhere,
-  // where GTK would toggle a check box or activate the window's default.
-  if (IsEnter(key) && mods == 0)
-    return focused == nullptr || focused->kind != ControlKind::Button ? TRUE : FALSE;
-  return FALSE;
-}
-
-gboolean GtkFrontEnd::onDelete(GtkWidget* widget, GdkEvent* /*event*/, gpointer data) {
-  auto* self = static_cast<GtkFrontEnd*>(data);
-  for (auto& n : self->windows_) {
-    if (n->window != widget) continue;
-    std::string window = n->name;
-    self->post([self, window] { self->app_->inputClose(window); });
-  }
-  // The application decides; the window goes when it is unloaded.
-  return TRUE;
-}
-
-void GtkFrontEnd::onSetFocus(GtkWindow* window, GtkWidget* widget, gpointer data) {
-  auto* self = static_cast<GtkFrontEnd*>(data);
-  if (self->syncing_ || self->ended_ || widget == nullptr) return;
-  for (auto& n : self->windows_) {
-    if (n->window != GTK_WIDGET(window)) continue;
-    NativeControl* nc = n->byWidget(widget);
-    if (nc == nullptr) return;
-    std::string name = n->name;
-    std::string control = nc->name;
-    self->post([self, name, control] { self->app_->inputFocus(name, control); });
-  }
-}
-
-void GtkFrontEnd::onToggled(GtkToggleButton* button, gpointer data) {
-  auto* self = static_cast<GtkFrontEnd*>(data);
-  if (self->syncing_ || self->ended_) return;
-  for (auto& n : self->windows_) {
-    NativeControl* nc = n->byWidget(GTK_WIDGET(button));
-    if (nc == nullptr) continue;
-    // A box toggled by its access key takes the focus, as one clicked does.
-    if (gtk_window_get_focus(GTK_WINDOW(n->window)) != nc->focusable)
-      gtk_widget_grab_focus(nc->focusable);
-    std::string window = n->name;
-    std::string control = nc->name;
-    const int value = gtk_toggle_button_get_active(button) ? 1 : 0;
-    self->post(
-        [self, window, control, value] { self->app_->inputChecked(window, control, value); });
-    return;
-  }
-}
-
-void GtkFrontEnd::onClicked(GtkButton* button, gpointer data) {
-  auto* self = static_cast<GtkFrontEnd*>(data);
-  if (self->syncing_ || self->ended_) return;
-  for (auto& n : self->windows_) {
-    NativeControl* nc = n->byWidget(GTK_WIDGET(button));
-    if (nc == nullptr) continue;
-    std::string window = n->name;
-    std::string control = nc->name;
-    self->post([self, window, control] { self->app_->inputPressed(window, control); });
-    return;
-  }
-}
-
-gboolean GtkFrontEnd::onFrameMnemonic(GtkWidget* label, gboolean /*cycling*/, gpointer data) {
-  auto* self = static_cast<GtkFrontEnd*>(data);
-  if (self->ended_) return TRUE;
-  for (auto& n : self->windows_) {
-    for (NativeControl& frame : n->controls) {
-      if (frame.label != label || n->data == nullptr) continue;
-      // A frame's access key moves the focus on to the next control in tab order.
-      const Control* next = n->data->nextFocusable(frame.name, true);
+    if ((key == GDK_KEY_Tab || key == GDK_KEY_ISO_Left_Tab || key == GDK_KEY_KP_Tab) &&
+        (mods & ~GDK_SHIFT_MASK) == 0) {
+      // The tab order is the data's: tab index, skipping frames and what cannot take the focus.
+      const bool forward = key != GDK_KEY_ISO_Left_Tab && (mods & GDK_SHIFT_MASK) == 0;
+      const Control* next = w.nextFocusable(focused ? focused->name : w.focus(), forward);
       if (next != nullptr)
         if (NativeControl* nc = n->find(next->name); nc && nc->focusable)
           gtk_widget_grab_focus(nc->focusable);
       return TRUE;
     }
-  }
-  return TRUE;
+    if (key == GDK_KEY_Escape && mods == 0) {
+      const Control* cancel = w.find(w.cancelButton);
+      if (cancel != nullptr && w.usable(*cancel)) {
+        std::string window = n->name;
+        std::string control = cancel->name;
+        self->post([self, window, control] { self->app_->inputPressed(window, control); });
+      }
+      return TRUE;
+    }
+    // No button is the default one: Enter presses a focused button and does nothing elsewhere,
+    // where GTK would toggle a check box or activate the window's default.
+    if (IsEnter(key) && mods == 0)
+      return focused == nullptr || focused->kind != ControlKind::Button ? TRUE : FALSE;
+    return FALSE;
+  });
+}
+
+gboolean GtkFrontEnd::onDelete(GtkWidget* widget, GdkEvent* /*event*/, gpointer data) {
+  auto* self = static_cast<GtkFrontEnd*>(data);
+  return self->guarded([&]() -> gboolean {
+    for (auto& n : self->windows_) {
+      if (n->window != widget) continue;
+      std::string window = n->name;
+      self->post([self, window] { self->app_->inputClose(window); });
+    }
+    // The application decides; the window goes when it is unloaded.
+    return TRUE;
+  });
+}
+
+void GtkFrontEnd::onSetFocus(GtkWindow* window, GtkWidget* widget, gpointer data) {
+  auto* self = static_cast<GtkFrontEnd*>(data);
+  self->guarded([&] {
+    if (self->syncing_ || self->ended_ || widget == nullptr) return;
+    for (auto& n : self->windows_) {
+      if (n->window != GTK_WIDGET(window)) continue;
+      NativeControl* nc = n->byWidget(widget);
+      if (nc == nullptr) return;
+      std::string name = n->name;
+      std::string control = nc->name;
+      self->post([self, name, control] { self->app_->inputFocus(name, control); });
+    }
+  });
+}
+
+void GtkFrontEnd::onToggled(GtkToggleButton* button, gpointer data) {
+  auto* self = static_cast<GtkFrontEnd*>(data);
+  self->guarded([&] {
+    if (self->syncing_ || self->ended_) return;
+    for (auto& n : self->windows_) {
+      NativeControl* nc = n->byWidget(GTK_WIDGET(button));
+      if (nc == nullptr) continue;
+      // A box toggled by its access key takes the focus, as one clicked does.
+      if (gtk_window_get_focus(GTK_WINDOW(n->window)) != nc->focusable)
+        gtk_widget_grab_focus(nc->focusable);
+      std::string window = n->name;
+      std::string control = nc->name;
+      const int value = gtk_toggle_button_get_active(button) ? 1 : 0;
+      self->post(
+          [self, window, control, value] { self->app_->inputChecked(window, control, value); });
+      return;
+    }
+  });
+}
+
+void GtkFrontEnd::onClicked(GtkButton* button, gpointer data) {
+  auto* self = static_cast<GtkFrontEnd*>(data);
+  self->guarded([&] {
+    if (self->syncing_ || self->ended_) return;
+    for (auto& n : self->windows_) {
+      NativeControl* nc = n->byWidget(GTK_WIDGET(button));
+      if (nc == nullptr) continue;
+      std::string window = n->name;
+      std::string control = nc->name;
+      self->post([self, window, control] { self->app_->inputPressed(window, control); });
+      return;
+    }
+  });
+}
+
+gboolean GtkFrontEnd::onFrameMnemonic(GtkWidget* label, gboolean /*cycling*/, gpointer data) {
+  auto* self = static_cast<GtkFrontEnd*>(data);
+  return self->guarded([&]() -> gboolean {
+    if (self->ended_) return TRUE;
+    for (auto& n : self->windows_) {
+      for (NativeControl& frame : n->controls) {
+        if (frame.label != label || n->data == nullptr) continue;
+        // A frame's access key moves the focus on to the next control in tab order.
+        const Control* next = n->data->nextFocusable(frame.name, true);
+        if (next != nullptr)
+          if (NativeControl* nc = n->find(next->name); nc && nc->focusable)
+            gtk_widget_grab_focus(nc->focusable);
+        return TRUE;
+      }
+    }
+    return TRUE;
+  });
 }
 
 void GtkFrontEnd::onFrameAllocated(GtkWidget* inner, GdkRectangle* /*allocation*/, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
-  // A child moved while its parent is being allocated keeps its old place until the next
-  // allocation; moved from an idle callback, it is placed at once.
-  if (self->placing_ == 0)
-    self->placing_ = g_idle_add(
-        [](gpointer p) -> gboolean {
-          auto* front = static_cast<GtkFrontEnd*>(p);
-          front->placing_ = 0;
-          for (auto& n : front->windows_)
-            for (NativeControl& frame : n->controls)
-              if (frame.inner != nullptr) front->placeFrameChildren(*n, frame);
-          return G_SOURCE_REMOVE;
-        },
-        self);
-  (void)inner;
+  self->guarded([&] {
+    // A child moved while its parent is being allocated keeps its old place until the next
+    // allocation; moved from an idle callback, it is placed at once.
+    if (self->placing_ == 0)
+      self->placing_ = g_idle_add(
+          [](gpointer p) -> gboolean {
+            auto* front = static_cast<GtkFrontEnd*>(p);
+            front->placing_ = 0;
+            for (auto& n : front->windows_)
+              for (NativeControl& frame : n->controls)
+                if (frame.inner != nullptr) front->placeFrameChildren(*n, frame);
+            return G_SOURCE_REMOVE;
+          },
+          self);
+    (void)inner;
+  });
 }
 
 }  // namespace inst::gtk

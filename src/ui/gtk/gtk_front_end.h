@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/application.h"
@@ -54,7 +55,8 @@ class GtkFrontEnd final : public FrontEnd {
   void post(std::function<void()> report);
   void schedule();
   static gboolean drainOne(gpointer self);
-  void guarded(const std::function<void()>& f);
+  template <class F>
+  std::invoke_result_t<F> guarded(F&& f) noexcept;
 
   // Signal handlers.
   static gboolean onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data);
