@@ -41,7 +41,7 @@ def settings(**changes):
 class Program:
     """The installer with the GTK front end on the test's desktop."""
 
-    def __init__(self, box, sound='silent'):
+    def __init__(self, box, sound='silent', ui=('--ui=gtk',)):
         env = {k: v for k, v in os.environ.items()
                if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
         env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
@@ -52,7 +52,7 @@ class Program:
         env.pop('INSTALADOR_SOUND', None)
         if sound:
             env['INSTALADOR_SOUND'] = sound
-        self.proc = subprocess.Popen([EXE, '--ui=gtk', '--package-dir', box.package], env=env,
+        self.proc = subprocess.Popen([EXE, *ui, '--package-dir', box.package], env=env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.app = d.application(self.proc.pid)
 
@@ -88,10 +88,10 @@ def alert_text(alert):
 
 
 class Case(unittest.TestCase):
-    def start(self, sound='silent', **kwargs):
+    def start(self, sound='silent', ui=('--ui=gtk',), **kwargs):
         box = Sandbox(**kwargs)
         self.addCleanup(box.remove)
-        program = Program(box, sound)
+        program = Program(box, sound, ui)
         self.addCleanup(self.check_stderr, program)
         return box, program
 
@@ -310,7 +310,8 @@ class Installation(Case):
                                                    '/confignames.ini'))
 
     def test_sigterm_ends_the_program_while_sdl_plays(self):
-        box, program = self.start(sound=None, setup=settings(Sound__PlaySound='1'))
+        # Without --ui, where there is a display, the window opens.
+        box, program = self.start(sound=None, ui=(), setup=settings(Sound__PlaySound='1'))
         d.window(program.app, TITLE)
         program.proc.terminate()
         self.assertEqual(program.wait(), -15)
