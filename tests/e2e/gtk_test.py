@@ -137,8 +137,10 @@ class MainWindow(Case):
         d.screenshot(TITLE, os.path.join(SHOTS, 'main-window.png'))
 
     def test_hidden_info_button_is_not_shown_nor_reached(self):
-        _, program = self.start(versions=('17.0',), setup=settings(Info__ShowInfo='0'))
+        _, program = self.start(versions=('17.0',), setup=settings(
+            Info__ShowInfo='0', Configurations__Frametitle='&Versões'))
         form1 = d.window(program.app, TITLE)
+        d.one(form1, 'panel', 'Versões')
         self.assertEqual([b.get_name() for b in d.find(form1, 'push button')],
                          ['Instalar', 'Sair'])
         log = d.FocusLog()
@@ -150,6 +152,10 @@ class MainWindow(Case):
                                        ('check box', '17.0')])
         d.pump_events(0.3)
         self.assertEqual([w.get_name() for w in d.windows(program.app)], [TITLE])
+        # The frame's access key passes the focus on to the control after it.
+        d.type_keys('Tab', 'alt+v')
+        self.assertEqual(log.wait(5)[3:], [('push button', 'Instalar'), ('check box', '17.0')])
+        self.assertIn('checked', d.states(d.one(form1, 'check box', '17.0')))
 
 
 class Keyboard(Case):
