@@ -48,7 +48,8 @@ class Program:
                     'AllUsersProfile': box.allusers,
                     # GTK and fontconfig keep their caches until the process ends, by design;
                     # LeakSanitizer would report them as leaks at every exit.
-                    'ASAN_OPTIONS': 'detect_leaks=0'})
+                    'ASAN_OPTIONS': ':'.join(filter(None, [os.environ.get('ASAN_OPTIONS'),
+                                                           'detect_leaks=0']))})
         env.pop('INSTALADOR_SOUND', None)
         if sound:
             env['INSTALADOR_SOUND'] = sound
