@@ -282,6 +282,12 @@ def lines_of(acc):
     return lines
 
 
+def extents(acc):
+    """(x, y, width, height) of the object inside its window, in pixels."""
+    r = _iface(acc, 'component').get_extents(Atspi.CoordType.WINDOW)
+    return r.x, r.y, r.width, r.height
+
+
 def summary(acc):
     """'role "name"' for messages."""
     return '%s %r' % (role(acc), acc.get_name()) if acc else 'nothing'

@@ -133,6 +133,17 @@ class MainWindow(Case):
         for b in list(buttons.values()) + boxes:
             self.assertTrue({'focusable', 'sensitive', 'showing'} <= d.states(b), d.summary(b))
         self.assertFocus(form1, 'check box', '17.0')
+        # Twips at 15 a pixel; a box's place counts from the frame's corner, not from inside
+        # its border and caption. A button may grow to hold its caption, never shrink.
+        self.assertEqual(d.extents(frame), (8, 8, 353, 201))
+        self.assertEqual([d.extents(b) for b in boxes], [(32, 32, 233, 25), (32, 80, 233, 25)])
+        for name, (x, y, width, height) in {'Informações': (0, 288, 97, 33),
+                                            'Instalar': (184, 288, 97, 33),
+                                            'Sair': (368, 288, 97, 41)}.items():
+            got = d.extents(buttons[name])
+            self.assertEqual(got[:2], (x, y), name)
+            self.assertGreaterEqual(got[2], width, name)
+            self.assertGreaterEqual(got[3], height, name)
         wid = d.x_window(TITLE)
         self.assertEqual(d.client_size(wid), (445, 339))
         d.screenshot(TITLE, os.path.join(SHOTS, 'main-window.png'))

@@ -278,6 +278,10 @@ void GtkFrontEnd::showWindow(const Window& w, bool modal) {
   }
   apply(n, w);
   gtk_widget_show(n.window);
+  // Showing has allocated the window: the frames' controls move to their places before the
+  // first paint, not after it.
+  for (NativeControl& nc : n.controls)
+    if (nc.inner != nullptr) placeFrameChildren(n, nc);
   gtk_window_present(GTK_WINDOW(n.window));
   if (!modal) return;
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
