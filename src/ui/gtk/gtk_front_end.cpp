@@ -589,7 +589,8 @@ gboolean GtkFrontEnd::onFrameMnemonic(GtkWidget* label, gboolean /*cycling*/, gp
   });
 }
 
-void GtkFrontEnd::onFrameAllocated(GtkWidget* inner, GdkRectangle* /*allocation*/, gpointer data) {
+void GtkFrontEnd::onFrameAllocated(GtkWidget* /*inner*/, GdkRectangle* /*allocation*/,
+                                   gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
   self->guarded([&] {
     // A child moved while its parent is being allocated keeps its old place until the next
@@ -605,7 +606,6 @@ void GtkFrontEnd::onFrameAllocated(GtkWidget* inner, GdkRectangle* /*allocation*
             return G_SOURCE_REMOVE;
           },
           self);
-    (void)inner;
   });
 }
 
