@@ -367,11 +367,6 @@ def type_keys(*names):
         time.sleep(0.05)
 
 
-def keys(title, *names):
-    activate(title)
-    type_keys(*names)
-
-
 def transient_for(wid):
     """The X window a window is transient for (WM_TRANSIENT_FOR), or None."""
     out = subprocess.run(['xprop', '-id', wid, 'WM_TRANSIENT_FOR'], stdout=subprocess.PIPE,
