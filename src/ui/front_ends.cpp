@@ -7,6 +7,9 @@
 #ifdef _WIN32
 #include "ui/win32/entry.h"
 #endif
+#ifdef INSTALADOR_HAVE_GTK
+#include "ui/gtk/entry.h"
+#endif
 
 namespace inst::ui {
 namespace {
@@ -18,6 +21,9 @@ bool Always(const Environment&) {
 constexpr std::array kFrontEnds{
 #ifdef _WIN32
     FrontEndEntry{"win32", win32ui::CanRun, win32ui::Run},
+#endif
+#ifdef INSTALADOR_HAVE_GTK
+    FrontEndEntry{"gtk", gtk::CanRun, gtk::Run},
 #endif
     FrontEndEntry{"headless", Always, headless::Run},
     // Never the default: only --silent asks for it.

@@ -2,11 +2,15 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <fstream>
+#include <string>
 
 namespace inst::sound {
 namespace {
@@ -15,7 +19,45 @@ std::atomic<bool> deviceAlive{false};
 
 constexpr int kBufferFrames = 1024;
 
+// ALSA writes its own diagnostics to standard error when SDL probes it on a machine without a
+// sound card; the program then plays through the dummy output and has nothing to tell. SDL
+// loads ALSA by its soname, so the library loaded here is the one SDL gets, already quiet.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietAlsa() {
+  static const bool done = [] {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (alsa == nullptr) return true;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+      set(IgnoreAlsaError);
+    return true;
+  }();
+  (void)done;
+}
+
+// Whether anything could play here: a sound server, an ALSA card, or a driver the user named.
+// Without one, probing SDL's drivers costs as long again as the dummy output itself.
+bool MayHaveOutput() {
+  if (SDL_getenv("SDL_AUDIODRIVER") != nullptr || SDL_getenv("PULSE_SERVER") != nullptr)
+    return true;
+  if (const char* runtime = SDL_getenv("XDG_RUNTIME_DIR")) {
+    for (const char* socket : {"/pulse/native", "/pipewire-0"}) {
+      std::string path = std::string(runtime) + socket;
+      if (access(path.c_str(), F_OK) == 0) return true;
+    }
+  }
+  std::ifstream cards("/proc/asound/cards");
+  std::string first;
+  return cards && std::getline(cards, first) && first.find("no soundcards") == std::string::npos;
+}
+
 bool openMixer() {
+  QuietAlsa();
+  // SDL would turn SIGINT and SIGTERM into quit events that this program never reads, and the
+  // process could then not be ended by them (a log-off, a shutdown, Ctrl+C).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 &&
          Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, kBufferFrames) == 0;
 }
@@ -151,7 +193,7 @@ class SdlSound final : public Sound {
 
 std::unique_ptr<SdlDevice> SdlDevice::open() {
   if (deviceAlive.exchange(true)) return nullptr;
-  bool opened = openMixer();
+  bool opened = MayHaveOutput() && openMixer();
   if (!opened) {
     // No sound card: SDL's dummy output takes the samples at the real rate and drops them.
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

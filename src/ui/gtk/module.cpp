@@ -1,0 +1,25 @@
+// The GTK front end's module: everything that needs GTK, loaded by the executable only when
+// this front end runs.
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/application.h"
+#include "ui/front_ends.h"
+#include "ui/gtk/gtk_front_end.h"
+
+extern "C" __attribute__((visibility("default"))) int instalador_gtk_run(
+    inst::ui::Services* services) {
+  inst::ui::Services& s = *services;
+  g_set_prgname("instalador");
+  if (!gtk_init_check(nullptr, nullptr)) {
+    std::fprintf(stderr, "instalador: the display could not be opened\n");
+    return 2;
+  }
+  std::unique_ptr<inst::MciPort> sound = s.sound("sdl");
+  inst::gtk::GtkFrontEnd ui;
+  inst::Application app({s.fs, s.profile, s.env, s.sleeper, *sound, ui, s.packageFolder});
+  return ui.run(app);
+}
