@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/application.h"
 #include "platform/environment.h"
 #include "platform/event_sink.h"
 #include "platform/file_system.h"
@@ -33,6 +34,12 @@ struct Services {
   // --versions of an unattended run: "all", names separated by commas, or empty for the
   // version the window would tick.
   std::string versions;
+
+  // The application's services: these, with the front end and the sound port it plays
+  // through, and the sleeper when the front end wraps it.
+  AppServices app(MciPort& soundPort, FrontEnd& ui, Sleeper* pause = nullptr) const {
+    return {fs, profile, env, pause ? *pause : sleeper, soundPort, ui, packageFolder, events};
+  }
 };
 
 struct FrontEndEntry {

@@ -5,10 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/application.h"
@@ -55,8 +55,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  std::ostringstream out;
+  // The front end reads and writes C streams; these two live in memory.
+  std::string input(reinterpret_cast<const char*>(data), size);
+  std::FILE* in = size ? fmemopen(input.data(), size, "r") : std::fopen("/dev/null", "r");
+  char* written = nullptr;
+  std::size_t writtenSize = 0;
+  std::FILE* out = open_memstream(&written, &writtenSize);
+  if (in == nullptr || out == nullptr) std::abort();
   inst::PosixFileSystem files;
   inst::PosixProfile profile;
   inst::PosixEnvironment env;
@@ -65,7 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   inst::headless::HeadlessFrontEnd ui(in, out);
   inst::Application app({files, profile, env, sleeper, sound, ui, g_package});
   ui.run(app);
-  const std::string transcript = out.str();
+  std::fclose(in);
+  std::fclose(out);
+  const std::string transcript(written, writtenSize);
+  std::free(written);
   const std::size_t last = transcript.rfind("\nend status=");
   if (!app.ended() || last == std::string::npos ||
       transcript.find('\n', last + 1) != transcript.size() - 1)

@@ -20,6 +20,6 @@ extern "C" __attribute__((visibility("default"))) int instalador_gtk_run(
   }
   std::unique_ptr<inst::MciPort> sound = s.sound("sdl");
   inst::gtk::GtkFrontEnd ui;
-  inst::Application app({s.fs, s.profile, s.env, s.sleeper, *sound, ui, s.packageFolder});
+  inst::Application app(s.app(*sound, ui));
   return ui.run(app);
 }

@@ -12,7 +12,7 @@ int Run(ui::Services& s) {
   HeadlessFrontEnd ui(stdin, stdout);
   LoggingMciPort mciPort(*sound, ui);
   LoggingSleeper sleeper(s.sleeper, ui);
-  Application app({s.fs, s.profile, s.env, sleeper, mciPort, ui, s.packageFolder, s.events});
+  Application app(s.app(mciPort, ui, &sleeper));
   return ui.run(app);
 }
 

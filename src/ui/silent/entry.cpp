@@ -11,7 +11,7 @@ int Run(ui::Services& s) {
   // Only the exit path's close command reaches it: start-up's sound step does not run.
   std::unique_ptr<MciPort> sound = s.sound("silent");
   SilentFrontEnd ui(stderr);
-  AppServices services{s.fs, s.profile, s.env, s.sleeper, *sound, ui, s.packageFolder, s.events};
+  AppServices services = s.app(*sound, ui);
   services.welcomeSound = false;
   Application app(services);
   return ui.run(app, s.versions);

@@ -22,7 +22,7 @@ int Run(ui::Services& s) {
   const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   std::unique_ptr<MciPort> sound = s.sound("winmm");
   Win32FrontEnd ui(GetModuleHandleW(nullptr));
-  Application app({s.fs, s.profile, s.env, s.sleeper, *sound, ui, s.packageFolder, s.events});
+  Application app(s.app(*sound, ui));
   const int status = ui.run(app);
   if (com) CoUninitialize();
   return status;
