@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "trace/logged_services.h"
 #include "ui/headless/headless_front_end.h"
 
 namespace inst::headless {
@@ -10,8 +11,8 @@ namespace inst::headless {
 int Run(ui::Services& s) {
   std::unique_ptr<MciPort> sound = s.sound("silent");
   HeadlessFrontEnd ui(stdin, stdout);
-  LoggingMciPort mciPort(*sound, ui);
-  LoggingSleeper sleeper(s.sleeper, ui);
+  trace::LoggedMciPort mciPort(*sound, ui);
+  trace::LoggedSleeper sleeper(s.sleeper, ui);
   Application app(s.app(mciPort, ui, &sleeper));
   return ui.run(app);
 }

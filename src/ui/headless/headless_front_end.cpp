@@ -4,25 +4,10 @@
 
 #include "platform/code_page.h"
 #include "platform/event_line.h"
+#include "trace/logged_services.h"
 
 namespace inst::headless {
 namespace {
-
-const char* IconName(MsgIcon icon) {
-  switch (icon) {
-    case MsgIcon::None:
-      return "none";
-    case MsgIcon::Exclamation:
-      return "exclamation";
-    case MsgIcon::Information:
-      return "information";
-    case MsgIcon::Critical:
-      return "critical";
-    case MsgIcon::Question:
-      return "question";
-  }
-  return "none";
-}
 
 const char* KindName(ControlKind kind) {
   switch (kind) {
@@ -82,12 +67,7 @@ int HeadlessFrontEnd::run(Application& app) {
 }
 
 void HeadlessFrontEnd::show(const std::string& text, const std::string& title, MsgIcon icon) {
-  emit(EventLine("msgbox")
-           .quoted("title", title)
-           .bare("icon", IconName(icon))
-           .bare("buttons", "ok")
-           .quoted("text", text)
-           .str());
+  emit(trace::MessageBoxEvent(text, title, icon));
 }
 
 void HeadlessFrontEnd::showWindow(const Window& window, bool modal) {
@@ -202,16 +182,6 @@ void HeadlessFrontEnd::dump() {
     }
   }
   emit("dump end");
-}
-
-MciReply LoggingMciPort::send(const std::string& command, std::size_t replyCapacity) {
-  out_.emit(EventLine("mci").quoted("command", fromAnsi(command)).str());
-  return inner_.send(command, replyCapacity);
-}
-
-void LoggingSleeper::sleep(unsigned milliseconds) {
-  out_.emit(EventLine("sleep").bare("ms", std::to_string(milliseconds)).str());
-  inner_.sleep(milliseconds);
 }
 
 }  // namespace inst::headless

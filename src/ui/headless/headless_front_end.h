@@ -7,13 +7,12 @@
 
 #include "app/application.h"
 #include "app/front_end.h"
-#include "platform/mci_port.h"
-#include "platform/sleeper.h"
+#include "platform/event_sink.h"
 
 namespace inst::headless {
 
 // The installer driven by lines of text: events out, commands in.
-class HeadlessFrontEnd final : public FrontEnd {
+class HeadlessFrontEnd final : public FrontEnd, public EventSink {
  public:
   // C streams rather than iostreams, which would bring the locale machinery into the Windows
   // executable for two calls.
@@ -31,6 +30,8 @@ class HeadlessFrontEnd final : public FrontEnd {
 
   // Writes one event line, unless the program has ended.
   void emit(const std::string& line);
+  // As an event sink: every sound command and pause is an event line too.
+  void event(const std::string& line) override { emit(line); }
 
  private:
   // Reads and carries out commands until `done` says so or the program ends.
@@ -43,27 +44,6 @@ class HeadlessFrontEnd final : public FrontEnd {
   Application* app_ = nullptr;
   std::set<std::string> shown_;
   bool ended_ = false;
-};
-
-// The multimedia port and the sleeper as headless shows them: each call is an event line.
-class LoggingMciPort final : public MciPort {
- public:
-  LoggingMciPort(MciPort& inner, HeadlessFrontEnd& out) : inner_(inner), out_(out) {}
-  MciReply send(const std::string& command, std::size_t replyCapacity) override;
-
- private:
-  MciPort& inner_;
-  HeadlessFrontEnd& out_;
-};
-
-class LoggingSleeper final : public Sleeper {
- public:
-  LoggingSleeper(Sleeper& inner, HeadlessFrontEnd& out) : inner_(inner), out_(out) {}
-  void sleep(unsigned milliseconds) override;
-
- private:
-  Sleeper& inner_;
-  HeadlessFrontEnd& out_;
 };
 
 }  // namespace inst::headless
