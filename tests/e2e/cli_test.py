@@ -3,7 +3,6 @@
 Usage: cli_test.py PATH-TO-INSTALADOR
 """
 
-import copy
 import os
 import random
 import re
@@ -15,24 +14,13 @@ import tempfile
 import unittest
 
 import sandbox
-from sandbox import SETUP, Sandbox
+from sandbox import Sandbox, settings
 
 DONE = 'Instalação concluída com êxito.\nPor favor, reinicie o JAWS.\n'
 FAILED = 'Não foi possível concluir a instalação.'
 LOG_LINE = re.compile(r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (\w+)( .*)?$')
 REPO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..'))
 
-
-def settings(**changes):
-    """SETUP with changes given as section__key=value (None removes the key)."""
-    result = copy.deepcopy(SETUP)
-    for name, value in changes.items():
-        section, key = name.split('__')
-        if value is None:
-            result[section].pop(key, None)
-        else:
-            result[section][key] = value
-    return result
 
 
 def snapshot(root):

@@ -6,7 +6,6 @@ The script runs itself under Xvfb, openbox and a D-Bus session of its own. Scree
 main window, the information window and a message box go to the folder it prints.
 """
 
-import copy
 import os
 import subprocess
 import sys
@@ -15,7 +14,7 @@ import time
 import unittest
 
 import desktop as d
-from sandbox import SETUP, Sandbox
+from sandbox import SETUP, Sandbox, settings
 
 TITLE = 'Instalação do pacote'
 INFO_TITLE = 'Informações'
@@ -29,13 +28,6 @@ SHOTS = None
 WALK = [('check box', '17.0'), ('check box', '16.0'), ('push button', 'Informações'),
         ('push button', 'Instalar'), ('push button', 'Sair')]
 
-
-def settings(**changes):
-    result = copy.deepcopy(SETUP)
-    for name, value in changes.items():
-        section, key = name.split('__')
-        result[section][key] = value
-    return result
 
 
 class Program:

@@ -3,13 +3,12 @@
 Usage: headless_test.py PATH-TO-INSTALADOR
 """
 
-import copy
 import os
 import sys
 import unittest
 
 import sandbox
-from sandbox import SETUP, Sandbox
+from sandbox import SETUP, Sandbox, settings
 
 NO_SETUP = 'Não foi encontrado o arquivo setup.ini.\nEle é necessário para a instalação!'
 NO_JAWS = 'Não foram encontradas versões do JAWS instaladas!'
@@ -17,17 +16,6 @@ NONE_TICKED = 'Você precisa marcar pelo menos uma versão do JAWS para instalar
 DONE = 'Instalação concluída com êxito.\nPor favor, reinicie o JAWS.'
 TITLE = 'Instalação do pacote'
 
-
-def settings(**changes):
-    """SETUP with changes given as section__key=value (None removes the key)."""
-    result = copy.deepcopy(SETUP)
-    for name, value in changes.items():
-        section, key = name.split('__')
-        if value is None:
-            result[section].pop(key, None)
-        else:
-            result[section][key] = value
-    return result
 
 
 class Case(unittest.TestCase):

@@ -1,5 +1,6 @@
 """A sandbox JAWS tree and package in a temporary folder, and the headless transcript parser."""
 
+import copy
 import os
 import re
 import shutil
@@ -73,6 +74,18 @@ SETUP = {
     'Sound': {'SoundFile': 'abertura.wav', 'PlaySound': '0', 'PlayMode': '0', 'Volume': '80'},
     'Info': {'ShowInfo': '1', 'InfoFile': 'leiame.txt', 'InfoTitle': 'Informações'},
 }
+
+
+def settings(**changes):
+    """SETUP with changes given as section__key=value (None removes the key)."""
+    result = copy.deepcopy(SETUP)
+    for name, value in changes.items():
+        section, key = name.split('__')
+        if value is None:
+            result[section].pop(key, None)
+        else:
+            result[section][key] = value
+    return result
 
 
 class Sandbox:

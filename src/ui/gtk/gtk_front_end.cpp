@@ -535,23 +535,27 @@ void GtkFrontEnd::onSetFocus(GtkWindow* window, GtkWidget* widget, gpointer data
   });
 }
 
+std::pair<GtkFrontEnd::NativeWindow*, GtkFrontEnd::NativeControl*> GtkFrontEnd::owner(
+    const GtkWidget* widget) {
+  for (auto& n : windows_)
+    if (NativeControl* nc = n->byWidget(widget)) return {n.get(), nc};
+  return {nullptr, nullptr};
+}
+
 void GtkFrontEnd::onToggled(GtkToggleButton* button, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
   self->guarded([&] {
     if (self->syncing_ || self->ended_) return;
-    for (auto& n : self->windows_) {
-      NativeControl* nc = n->byWidget(GTK_WIDGET(button));
-      if (nc == nullptr) continue;
-      // A box toggled by its access key takes the focus, as one clicked does.
-      if (gtk_window_get_focus(GTK_WINDOW(n->window)) != nc->focusable)
-        gtk_widget_grab_focus(nc->focusable);
-      std::string window = n->name;
-      std::string control = nc->name;
-      const int value = gtk_toggle_button_get_active(button) ? 1 : 0;
-      self->post(
-          [self, window, control, value] { self->app_->inputChecked(window, control, value); });
-      return;
-    }
+    auto [n, nc] = self->owner(GTK_WIDGET(button));
+    if (nc == nullptr) return;
+    // A box toggled by its access key takes the focus, as one clicked does.
+    if (gtk_window_get_focus(GTK_WINDOW(n->window)) != nc->focusable)
+      gtk_widget_grab_focus(nc->focusable);
+    std::string window = n->name;
+    std::string control = nc->name;
+    const int value = gtk_toggle_button_get_active(button) ? 1 : 0;
+    self->post(
+        [self, window, control, value] { self->app_->inputChecked(window, control, value); });
   });
 }
 
@@ -559,14 +563,11 @@ void GtkFrontEnd::onClicked(GtkButton* button, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
   self->guarded([&] {
     if (self->syncing_ || self->ended_) return;
-    for (auto& n : self->windows_) {
-      NativeControl* nc = n->byWidget(GTK_WIDGET(button));
-      if (nc == nullptr) continue;
-      std::string window = n->name;
-      std::string control = nc->name;
-      self->post([self, window, control] { self->app_->inputPressed(window, control); });
-      return;
-    }
+    auto [n, nc] = self->owner(GTK_WIDGET(button));
+    if (nc == nullptr) return;
+    std::string window = n->name;
+    std::string control = nc->name;
+    self->post([self, window, control] { self->app_->inputPressed(window, control); });
   });
 }
 

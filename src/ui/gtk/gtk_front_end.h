@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "app/application.h"
@@ -42,6 +43,8 @@ class GtkFrontEnd final : public FrontEnd {
  private:
   NativeWindow& build(const Window& window);
   NativeWindow* native(const std::string& name);
+  // The window and control a widget of ours belongs to; both null when none.
+  std::pair<NativeWindow*, NativeControl*> owner(const GtkWidget* widget);
   GtkWindow* activeNativeWindow();
   void apply(NativeWindow& n, const Window& w);
   void applyControl(NativeWindow& n, NativeControl& nc, const Control& c, const Window& w);
