@@ -20,14 +20,15 @@ bool Always(const Environment&) {
 
 constexpr std::array kFrontEnds{
 #ifdef _WIN32
-    FrontEndEntry{"win32", win32ui::CanRun, win32ui::Run},
+    FrontEndEntry{
+        .name = "win32", .canRun = win32ui::CanRun, .run = win32ui::Run, .textual = false},
 #endif
 #ifdef INSTALADOR_HAVE_GTK
-    FrontEndEntry{"gtk", gtk::CanRun, gtk::Run},
+    FrontEndEntry{.name = "gtk", .canRun = gtk::CanRun, .run = gtk::Run, .textual = false},
 #endif
-    FrontEndEntry{"headless", Always, headless::Run},
-    // Never the default: only --silent asks for it.
-    FrontEndEntry{"silent", Always, silent::Run},
+    FrontEndEntry{.name = "headless", .canRun = Always, .run = headless::Run},
+    // --silent asks for it.
+    FrontEndEntry{.name = "silent", .canRun = Always, .run = silent::Run, .demandOnly = true},
 };
 
 }  // namespace
@@ -44,7 +45,7 @@ const FrontEndEntry* FindFrontEnd(std::string_view name) {
 
 const FrontEndEntry& DefaultFrontEnd(const Environment& env) {
   for (const FrontEndEntry& entry : kFrontEnds)
-    if (entry.canRun(env)) return entry;
+    if (!entry.demandOnly && entry.canRun(env)) return entry;
   return *FindFrontEnd("headless");
 }
 

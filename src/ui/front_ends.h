@@ -48,12 +48,17 @@ struct FrontEndEntry {
   bool (*canRun)(const Environment& env);
   // Builds the front end, runs the program with it and returns the exit status.
   int (*run)(Services& services);
+  // Whether it talks through the standard streams; a program started without a console (the
+  // Windows GUI program) then takes the console of the one that started it.
+  bool textual = true;
+  // Chosen only when its own option asks for it: never the default, and not offered by --ui.
+  bool demandOnly = false;
 };
 
-// The front ends built into this executable, the platform's desktop one first, headless last.
+// The front ends built into this executable, the platform's desktop one first.
 std::span<const FrontEndEntry> FrontEnds();
 const FrontEndEntry* FindFrontEnd(std::string_view name);
-// The first in the table that can run here; headless always can.
+// The first in the table that can run here and is not only on demand; headless always can.
 const FrontEndEntry& DefaultFrontEnd(const Environment& env);
 
 }  // namespace inst::ui

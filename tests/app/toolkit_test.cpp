@@ -12,7 +12,7 @@
 #include "app/application.h"
 #include "app/messages.h"
 #include "audio/fakes.h"
-#include "install/sandbox.h"
+#include "support/jaws_sandbox.h"
 
 namespace inst {
 namespace {
@@ -117,7 +117,7 @@ class ToolkitTest : public ::testing::Test {
   }
   Window& form1() { return app.form1(); }
 
-  testing::Sandbox box;
+  testing::JawsSandbox box;
   RecordingPort port;
   ThrowingProfile profile{box.profile()};
   ToolkitFrontEnd ui;
@@ -253,7 +253,7 @@ TEST_F(ToolkitTest, DialogRulesAndToolkitReportsAgree) {
   };
   for (const Way& way : ways) {
     SCOPED_TRACE(way.name);
-    testing::Sandbox sandbox;
+    testing::JawsSandbox sandbox;
     for (const char* version : {"16.0", "17.0"}) sandbox.addProgram(version);
     sandbox.populate({"enu"});
     ToolkitFrontEnd toolkit;

@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <map>
 
-#include "install/sandbox.h"
+#include "platform/host.h"
 #include "platform/sound/test_sound_files.h"
+#include "support/jaws_sandbox.h"
 
 namespace inst::check {
 namespace {
@@ -74,8 +75,9 @@ class PackageCheck : public ::testing::Test {
 
   std::filesystem::path root_ = std::filesystem::temp_directory_path() /
                                 ("instalador-check-" + std::to_string(std::random_device{}()));
-  testing::RealFileSystem fs_;
-  testing::RealProfile profile_;
+  host::NativeServices native_ = host::MakeNativeServices();
+  FileSystem& fs_ = *native_.fs;
+  Profile& profile_ = *native_.profile;
 };
 
 TEST_F(PackageCheck, ASoundPackageHasNoFindings) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/sandbox.h"
+#include "support/jaws_sandbox.h"
 
 namespace inst::testing {
 namespace {
@@ -36,7 +36,7 @@ TEST(BadInput, RefusedUpFront) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Sandbox box;
+    JawsSandbox box;
     box.addUser("17.0", {"ENU"});
     box.addShared("17.0", "ENU");
     // Where "..\..\..\.." would lead from the settings tree: a folder that looks like one.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/sandbox.h"
+#include "support/jaws_sandbox.h"
 
 namespace inst::testing {
 namespace {
@@ -32,7 +32,7 @@ TEST(DefaultScript, ReplacedOnlyWhenAllConditionsHold) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Sandbox box;
+    JawsSandbox box;
     box.setting("Extras", c.extras);
     if (!c.markerInPackage) box.remove(box.package() + "\\RedidUzizu.jsb");
     box.addUser("17.0", {"ENU"});
@@ -72,7 +72,7 @@ TEST(DefaultScript, MissingSourceStopsTheInstallThere) {
        {std::string("\\Pacote\\pastascripts"), std::string("\\Pacote\\Extras\\extra1.ext"),
         shared17 + "\\default.jsb", shared17 + "\\default.jsd"}) {
     SCOPED_TRACE(missing);
-    Sandbox box;
+    JawsSandbox box;
     box.populate({"ENU", "PTB"});
     box.remove(box.root() + missing);
     const auto before = box.snapshot();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "install/sandbox.h"
+#include "support/jaws_sandbox.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -20,7 +20,7 @@ namespace {
 using FailWith = std::function<Status(const std::string&, const std::function<Status()>&)>;
 
 // The log with the sandbox's own folder left out, so the logs of two sandboxes compare.
-std::vector<std::string> Relative(const Sandbox& box) {
+std::vector<std::string> Relative(const JawsSandbox& box) {
   std::vector<std::string> out;
   for (std::string line : box.rec.log) {
     for (std::size_t at; (at = line.find(box.root())) != std::string::npos;) {
@@ -44,7 +44,7 @@ struct Attempt {
     st = box.run();
     after = box.snapshot();
   }
-  Sandbox box;
+  JawsSandbox box;
   std::map<std::string, std::string> before, after;
   Status st;
 };

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "install/sandbox.h"
+#include "support/jaws_sandbox.h"
 
 namespace inst::testing {
 namespace {
@@ -47,7 +47,7 @@ TEST(Install, VisitsTickedVersionsBelowCountAndFour) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Sandbox box;
+    JawsSandbox box;
     for (const std::string& v : kVersions) {
       if (!Has(c.missing, v)) box.addUser(v, {"ENU"});
     }
@@ -77,7 +77,7 @@ TEST(Install, VisitsTickedVersionsBelowCountAndFour) {
 }
 
 TEST(Install, OnlyWholeEnuPtbPtgNamesInListingOrder) {
-  Sandbox box;
+  JawsSandbox box;
   box.addUser("17.0", {"xENU", "ENU.old", "Ptb", "DEU", "ENU1", "enu", "PTG", "PT"});
   box.addShared("17.0", "Ptb");
   box.addUser("16.0", {"DEU"});  // a version without a language folder contributes nothing
@@ -105,7 +105,7 @@ TEST(Install, OnlyWholeEnuPtbPtgNamesInListingOrder) {
 }
 
 TEST(Install, OrderIsSettingsThenCopyConfigNamesDefaultScript) {
-  Sandbox box;
+  JawsSandbox box;
   box.addUser("17.0", {"ENU"});
   box.addShared("17.0", "ENU");
   ASSERT_TRUE(box.run(Boxes({1, 0, 0, 0}), 1).ok());
@@ -147,7 +147,7 @@ TEST(Install, ConfigNamesEntryOnlyWhenSwitchedOnAndTheFileExists) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.modify ? c.modify : "(missing)") + (c.fileThere ? "" : ", no file"));
-    Sandbox box;
+    JawsSandbox box;
     box.addUser("17.0", {"ENU"});
     box.addShared("17.0", "ENU", false);
     const std::string file = box.shared("17.0", "ENU") + "\\confignames.ini";

@@ -5,7 +5,7 @@
 #include <regex>
 #include <string>
 
-#include "install/sandbox.h"
+#include "support/jaws_sandbox.h"
 
 namespace inst::testing {
 namespace {
@@ -20,7 +20,7 @@ bool MayChange(const std::string& rel) {
 }
 
 TEST(SandboxInstall, WritesTheRightBytesAndNothingElse) {
-  Sandbox box;
+  JawsSandbox box;
   box.populate({"ENU", "Ptb"});
   const std::string u17 = box.user("17.0", "ENU");
   box.write(u17 + "\\mine.txt", "the user's own file");
@@ -78,7 +78,7 @@ TEST(SandboxInstall, WritesTheRightBytesAndNothingElse) {
 // of the same package copies the package again and leaves everything else alone, also what
 // JAWS or the user changed since.
 TEST(SandboxInstall, SecondInstallChangesNothingElse) {
-  Sandbox box;
+  JawsSandbox box;
   box.populate({"ENU", "PTB"});
   ASSERT_TRUE(box.run().ok());
   box.write(box.shared("17.0", "ENU") + "\\default.jsb", "newer shared jsb");

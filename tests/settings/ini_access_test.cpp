@@ -11,15 +11,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include "platform/win32/win32_profile.h"
-using RealProfile = inst::Win32Profile;
 #else
 #include <unistd.h>
-
-#include "platform/posix/posix_profile.h"
-using RealProfile = inst::PosixProfile;
 #endif
+
+#include "platform/host.h"
 
 namespace inst {
 namespace {
@@ -68,7 +64,8 @@ class IniAccess : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  RealProfile profile_;
+  host::NativeServices native_ = host::MakeNativeServices();
+  Profile& profile_ = *native_.profile;
   fs::path folder_;
 };
 

@@ -5,12 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "install/sandbox.h"
+#include "platform/host.h"
+#include "support/jaws_sandbox.h"
 
 namespace inst::trace {
 namespace {
 
-using testing::Sandbox;
+using testing::JawsSandbox;
 
 struct Lines final : EventSink {
   std::vector<std::string> lines;
@@ -19,10 +20,11 @@ struct Lines final : EventSink {
 
 // A planned write reads back and makes its file exist; the real file stays as it was.
 TEST(DryRun, LaterQuestionsSeeEarlierPlannedWrites) {
-  Sandbox box;
+  JawsSandbox box;
   box.populate({"PTB"});
-  testing::RealFileSystem realFs;
-  testing::RealProfile realProfile;
+  host::NativeServices native = host::MakeNativeServices();
+  FileSystem& realFs = *native.fs;
+  Profile& realProfile = *native.profile;
   Lines plan;
   DryRun dry(realFs, realProfile, plan);
   const std::string keyMap = box.user("17.0", "PTB") + "\\DEFAULT.JKM";

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/file_system/sandbox.h"
+#include "support/folder_sandbox.h"
 
 namespace inst::testing {
 
@@ -27,7 +27,7 @@ enum class Fault {
 std::unique_ptr<FileSystem> newFileSystem();
 ::testing::Matcher<const std::string&> reasonFor(Fault fault);
 
-class FileSystemTest : public Sandbox {
+class FileSystemTest : public FolderSandbox {
  private:
   std::unique_ptr<FileSystem> owned_ = newFileSystem();
 

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <random>
 
-#include "platform/file_system/sandbox.h"
+#include "support/folder_sandbox.h"
 
 namespace inst::posix {
 namespace {
 
-using NativePath = inst::testing::Sandbox;
+using NativePath = inst::testing::FolderSandbox;
 
 TEST(NtfsOrder, ComparesUpperCasedNamesOrdinally) {
   struct Case {

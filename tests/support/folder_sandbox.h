@@ -31,7 +31,7 @@ inline std::string textOf(const fs::path& path) {
 }
 
 // A real temporary folder, removed with everything in it when the test ends.
-class Sandbox : public ::testing::Test {
+class FolderSandbox : public ::testing::Test {
  protected:
   void SetUp() override {
     std::mt19937_64 random(std::random_device{}() ^

@@ -19,25 +19,10 @@
 #include <vector>
 
 #include "install/install.h"
+#include "platform/host.h"
 #include "settings/ini_access.h"
 
-#ifdef _WIN32
-#include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_profile.h"
-#else
-#include "platform/posix/posix_file_system.h"
-#include "platform/posix/posix_profile.h"
-#endif
-
 namespace inst::testing {
-
-#ifdef _WIN32
-using RealFileSystem = Win32FileSystem;
-using RealProfile = Win32Profile;
-#else
-using RealFileSystem = PosixFileSystem;
-using RealProfile = PosixProfile;
-#endif
 
 // Operations that can fail (listings, copies, INI writes) are numbered from 1; setting `failAt`
 // makes that one fail through `fail` and marks its log line with " !".
@@ -154,9 +139,9 @@ class FixedEnvironment final : public Environment {
 // The package beside an "executable" with its Setup.ini, the per-user and shared JAWS settings
 // trees, and an unrelated folder that must never change. Paths are Windows paths, as the engine
 // gets them.
-class Sandbox {
+class JawsSandbox {
  public:
-  Sandbox() {
+  JawsSandbox() {
     static std::atomic<unsigned> counter{0};
     root_ = std::filesystem::temp_directory_path() /
             ("instalador-install-" +
@@ -177,12 +162,12 @@ class Sandbox {
                  {"Extras", "1"}};
     writeSetup();
   }
-  ~Sandbox() {
+  ~JawsSandbox() {
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
   }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
+  JawsSandbox(const JawsSandbox&) = delete;
+  JawsSandbox& operator=(const JawsSandbox&) = delete;
 
   std::string root() const {
     const std::u8string u8 = root_.u8string();
@@ -250,16 +235,16 @@ class Sandbox {
     std::filesystem::create_directories(native(path));
   }
   void remove(const std::string& path) const { std::filesystem::remove_all(native(path)); }
-  bool isFile(const std::string& path) { return realFs_.fileExists(path); }
-  bool isFolder(const std::string& path) { return realFs_.folderExists(path); }
+  bool isFile(const std::string& path) { return native_.fs->fileExists(path); }
+  bool isFolder(const std::string& path) { return native_.fs->folderExists(path); }
   // The file's bytes; "<missing>" when there is no such file.
   std::string read(const std::string& path) {
     std::string bytes;
-    return realFs_.readFile(path, bytes) ? bytes : "<missing>";
+    return native_.fs->readFile(path, bytes) ? bytes : "<missing>";
   }
   std::string iniValue(const std::string& path, const std::string& section,
                        const std::string& key) {
-    return ReadIniValue(realProfile_, section, key, path);
+    return ReadIniValue(*native_.profile, section, key, path);
   }
 
   Status run(const std::array<VersionBox, 4>& boxes, std::int16_t versionCount) {
@@ -311,10 +296,9 @@ class Sandbox {
 
   std::filesystem::path root_;
   std::map<std::string, std::string> settings_;
-  RealFileSystem realFs_;
-  RealProfile realProfile_;
-  RecordingFileSystem fs_{realFs_, rec};
-  RecordingProfile profile_{realProfile_, rec};
+  host::NativeServices native_ = host::MakeNativeServices();
+  RecordingFileSystem fs_{*native_.fs, rec};
+  RecordingProfile profile_{*native_.profile, rec};
   FixedEnvironment env_;
   RecordingSleeper sleeper_{rec};
 };

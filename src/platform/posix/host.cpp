@@ -1,0 +1,105 @@
+#include "platform/host.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "platform/posix/native_path.h"
+#include "platform/posix/posix_environment.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_profile.h"
+#include "platform/posix/posix_sleeper.h"
+#include "platform/sound/silent_device.h"
+
+namespace inst::host {
+namespace {
+
+std::string NativePath(const std::string& path) {
+  return posix::resolvePath(path);
+}
+
+#ifdef INSTALADOR_HAVE_SDL
+// SDL_mixer and the libraries behind it live in a module beside the executable, loaded only
+// when sound goes through SDL.
+std::unique_ptr<MciPort> MakeSdl(const std::string& exeFolder) {
+  std::string why;
+  void* module = LoadModule(exeFolder + "/instalador-sdl.so", why);
+  if (module == nullptr) return nullptr;
+  using Factory = MciPort* (*)(const std::function<std::string(const std::string&)>*);
+  auto factory = reinterpret_cast<Factory>(ModuleFunction(module, "instalador_sdl_port"));
+  if (factory == nullptr) return nullptr;
+  std::function<std::string(const std::string&)> resolver = NativePath;
+  return std::unique_ptr<MciPort>(factory(&resolver));
+}
+#endif
+
+std::unique_ptr<MciPort> MakeSilent(const std::string&) {
+  return MakeSilentMciPort(NativePath);
+}
+
+constexpr std::array kSoundDevices{
+#ifdef INSTALADOR_HAVE_SDL
+    SoundDeviceEntry{"sdl", MakeSdl},
+#endif
+    SoundDeviceEntry{"silent", MakeSilent},
+};
+
+}  // namespace
+
+NativeServices MakeNativeServices() {
+  return {std::make_unique<PosixFileSystem>(), std::make_unique<PosixProfile>(),
+          std::make_unique<PosixEnvironment>(), std::make_unique<PosixSleeper>()};
+}
+
+bool SlashOptions() {
+  return false;
+}
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  // The parent of an absolute path never ends in a separator but at the root.
+  return ec ? std::filesystem::current_path().string() : exe.parent_path().string();
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
+}
+
+void UseParentConsole() {}  // a POSIX program always has the streams it was started with
+
+void BinaryStandardStreams() {}  // POSIX streams never translate line ends
+
+std::FILE* OpenForAppending(const std::string& path, std::string& why) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
+    why = std::strerror(EACCES);
+    return nullptr;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (!file) why = std::strerror(errno);
+  return file;
+}
+
+void* LoadModule(const std::string& path, std::string& why) {
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) why = dlerror();
+  return module;
+}
+
+void* ModuleFunction(void* module, const char* name) {
+  return dlsym(module, name);
+}
+
+std::span<const SoundDeviceEntry> SoundDevices() {
+  return kSoundDevices;
+}
+
+}  // namespace inst::host

@@ -1,0 +1,106 @@
+#include "platform/host.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/sound/silent_device.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_environment.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_mci.h"
+#include "platform/win32/win32_profile.h"
+#include "platform/win32/win32_sleeper.h"
+
+namespace inst::host {
+namespace {
+
+std::unique_ptr<MciPort> MakeWinmm(const std::string&) {
+  return std::make_unique<Win32MciPort>();
+}
+
+// The system reads Windows paths as they are.
+std::unique_ptr<MciPort> MakeSilent(const std::string&) {
+  return MakeSilentMciPort([](const std::string& path) { return path; });
+}
+
+constexpr std::array kSoundDevices{
+    SoundDeviceEntry{"winmm", MakeWinmm},
+    SoundDeviceEntry{"silent", MakeSilent},
+};
+
+}  // namespace
+
+NativeServices MakeNativeServices() {
+  return {std::make_unique<Win32FileSystem>(), std::make_unique<Win32Profile>(),
+          std::make_unique<Win32Environment>(), std::make_unique<Win32Sleeper>()};
+}
+
+bool SlashOptions() {
+  return true;
+}
+
+std::string ExecutableFolder() {
+  std::wstring buffer(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  std::string path = win32::toUtf8(std::wstring_view(buffer.data(), n));
+  const std::size_t end = path.find_last_of("\\/");
+  if (end == std::string::npos) return std::string();
+  // A drive's root keeps its separator.
+  return path.substr(0, end == 2 && path[1] == ':' ? end + 1 : end);
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::wstring wide = win32::toWide(path);
+  std::wstring buffer(32768, L'\0');
+  DWORD n =
+      GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  return n ? win32::toUtf8(std::wstring_view(buffer.data(), n)) : path;
+}
+
+// The program is a GUI-subsystem one and starts without a console. Started from a console
+// window, the text front ends and the usage text write to that console; started with pipes or
+// files (tests, deployment tools) it has them already and keeps them.
+void UseParentConsole() {
+  auto missing = [](DWORD which) {
+    HANDLE h = GetStdHandle(which);
+    return h == nullptr || h == INVALID_HANDLE_VALUE;
+  };
+  const bool in = missing(STD_INPUT_HANDLE), out = missing(STD_OUTPUT_HANDLE),
+             err = missing(STD_ERROR_HANDLE);
+  if (!(in || out || err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (in) std::freopen("CONIN$", "r", stdin);
+  if (out) std::freopen("CONOUT$", "w", stdout);
+  if (err) std::freopen("CONOUT$", "w", stderr);
+}
+
+void BinaryStandardStreams() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+std::FILE* OpenForAppending(const std::string& path, std::string& why) {
+  std::FILE* file = _wfopen(win32::toWide(path).c_str(), L"ab");
+  if (!file) why = std::strerror(errno);
+  return file;
+}
+
+void* LoadModule(const std::string& path, std::string& why) {
+  HMODULE module = LoadLibraryW(win32::toWide(path).c_str());
+  if (module == nullptr) why = win32::errorText(GetLastError());
+  return reinterpret_cast<void*>(module);
+}
+
+void* ModuleFunction(void* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+std::span<const SoundDeviceEntry> SoundDevices() {
+  return kSoundDevices;
+}
+
+}  // namespace inst::host
