@@ -2,8 +2,8 @@
 
 #include "install/default_script.h"
 #include "jaws/layout.h"
-#include "platform/event_line.h"
 #include "settings/ini_access.h"
+#include "text/event_line.h"
 
 namespace inst {
 

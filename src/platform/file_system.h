@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst {
 

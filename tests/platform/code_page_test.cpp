@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
-#include "platform/cp1252.h"
+#include "text/cp1252.h"
 
 namespace inst {
 namespace {

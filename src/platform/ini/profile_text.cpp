@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/cp1252.h"
+#include "text/cp1252.h"
 
 namespace inst::ini {
 namespace {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/cp1252.h"
 #include "platform/file_start.h"
 #include "platform/sound/mci_errors.h"
 #include "platform/sound/media_probe.h"
+#include "text/cp1252.h"
 
 namespace inst::sound {
 namespace {
