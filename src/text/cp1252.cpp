@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "text/utf8.h"
+
 namespace inst::cp1252 {
 namespace {
 
@@ -12,17 +14,8 @@ constexpr std::array<char32_t, 32> kHigh = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+char32_t toCodePoint(unsigned char b) {
+  return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
 }
 
 char toByte(char32_t cp) {
@@ -33,54 +26,52 @@ char toByte(char32_t cp) {
   return '?';
 }
 
+bool isHighSurrogate(char16_t u) {
+  return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t u) {
+  return u >= 0xDC00 && u <= 0xDFFF;
+}
+
 }  // namespace
 
 std::string decode(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (char c : bytes) {
-    auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      out += c;
-    } else if (b < 0xA0) {
-      appendUtf8(out, kHigh[b - 0x80]);
-    } else {
-      appendUtf8(out, b);
+  for (char c : bytes) utf8::Append(out, toCodePoint(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string encode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const utf8::CodePoint c = utf8::Decode(text, i);
+    if (c.length == 0) {
+      out += '?';
+      ++i;
+      continue;
     }
+    out += toByte(c.value);
+    i += c.length;
   }
   return out;
 }
 
-std::string encode(std::string_view utf8) {
+std::u16string toUtf16(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out += static_cast<char16_t>(toCodePoint(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string fromUtf16(std::u16string_view units) {
   std::string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    auto b = static_cast<unsigned char>(utf8[i]);
-    std::size_t len = b < 0x80           ? 1
-                      : (b >> 5) == 0x6  ? 2
-                      : (b >> 4) == 0xE  ? 3
-                      : (b >> 3) == 0x1E ? 4
-                                         : 0;
-    if (len == 0 || i + len > utf8.size()) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    char32_t cp = len == 1 ? b : b & (0x7F >> len);
-    bool valid = true;
-    for (std::size_t k = 1; k < len; ++k) {
-      auto cont = static_cast<unsigned char>(utf8[i + k]);
-      if ((cont & 0xC0) != 0x80) valid = false;
-      cp = (cp << 6) | (cont & 0x3F);
-    }
-    if (!valid) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    out += toByte(cp);
-    i += len;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t u = units[i];
+    if (isHighSurrogate(u) && i + 1 < units.size() && isLowSurrogate(units[i + 1])) ++i;
+    out += toByte(u);
   }
   return out;
 }

@@ -21,10 +21,6 @@ bool ntfsLess(std::string_view a, std::string_view b);
 // component that does not exist on, the rest is kept as written.
 std::string resolvePath(std::string_view windowsPath);
 
-// The prefix of the temporary files written beside a target before the rename; a file with
-// it is a leftover of an interrupted write and may be removed.
-inline constexpr std::string_view kTempPrefix = ".instalador-tmp-";
-
 // An open descriptor, closed when its owner goes, so that no path out of a walk leaks one.
 class Descriptor {
  public:
