@@ -8,10 +8,10 @@
 #include "install/install.h"
 #include "jaws/discovery.h"
 #include "jaws/layout.h"
-#include "platform/event_line.h"
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
+#include "text/event_line.h"
 #include "trace/logged_services.h"
 
 namespace inst {

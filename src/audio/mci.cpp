@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/code_page.h"
+#include "text/ascii.h"
 
 namespace inst {
 namespace {
@@ -16,10 +17,7 @@ constexpr std::size_t kModeReplyCapacity = 128;
 // Chosen by the last three characters of the path, not by its extension: "som.mpeg" ends in
 // PEG and gets no type, which the device then refuses.
 std::string DeviceTypeFor(const std::string& path) {
-  std::string tail = path.size() > 3 ? path.substr(path.size() - 3) : path;
-  std::transform(tail.begin(), tail.end(), tail.begin(), [](char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  });
+  const std::string tail = ascii::Upper(path.size() > 3 ? path.substr(path.size() - 3) : path);
   if (tail == "MP3" || tail == "MPG" || tail == "AVI") return "MPEGVIDEO";
   if (tail == "WAV") return "waveaudio";
   if (tail == "MID") return "sequencer";

@@ -6,22 +6,24 @@
 
 #include "audio/mci.h"
 #include "install/install.h"
+#include "package/layout.h"
 #include "platform/sound/media_probe.h"
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
+#include "text/trim.h"
+#include "text/utf8.h"
 
 namespace inst::check {
 namespace {
 
 constexpr std::uint32_t kLongWaitMs = 5000;
 // Where nothing exists: the planned copy of pastascripts goes there to list what it would copy.
-constexpr const char* kNowhere = "\\.instalador-tmp-check";
+const std::string kNowhere = "\\" + std::string(kTempFilePrefix) + "check";
 
+// A value as the check reads it back, a stray line end included.
 std::string Trim(const std::string& s) {
-  const std::size_t first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
+  return inst::Trim(s, kSpacesTabsAndLineEnds);
 }
 
 bool HasLetter(const std::string& s) {
@@ -43,22 +45,9 @@ bool IsDecimalComma(const std::string& value) {
   return true;
 }
 
+// Text the program would take as UTF-8: the information window decodes by this same rule.
 bool IsUtf8WithNonAscii(std::string_view bytes) {
-  bool nonAscii = false;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    nonAscii = true;
-    int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-    if (len == 0 || c > 0xF4 || i + len > bytes.size()) return false;
-    for (int k = 1; k < len; ++k)
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
-    i += static_cast<std::size_t>(len);
-  }
-  return nonAscii;
+  return utf8::HasNonAscii(bytes) && utf8::IsValid(bytes);
 }
 
 // Bytes that Windows-1252 leaves undefined: text holding them shows as something else.
@@ -85,7 +74,7 @@ struct Files final : CopyWatcher {
 class Checker {
  public:
   Checker(FileSystem& fs, Profile& profile, const std::string& folder)
-      : fs_(fs), profile_(profile), folder_(folder), setupIni_(folder + "\\Setup.ini") {}
+      : fs_(fs), profile_(profile), folder_(folder), setupIni_(package::SetupIniPath(folder)) {}
 
   std::vector<Finding> run() {
     if (!fs_.fileExists(setupIni_)) {
@@ -174,14 +163,14 @@ class Checker {
   }
 
   void scripts() {
-    const std::string package = folder_ + "\\pastascripts";
-    if (!fs_.folderExists(package)) {
+    const std::string scripts = package::ScriptsFolder(folder_);
+    if (!fs_.folderExists(scripts)) {
       error("A pasta pastascripts não existe em " + folder_ +
             ": a instalação falharia. Crie a pasta com os scripts a instalar.");
       return;
     }
     Files files;
-    Status planned = fs_.copyFolderWatched(package, folder_ + kNowhere, files, true);
+    Status planned = fs_.copyFolderWatched(scripts, folder_ + kNowhere, files, true);
     if (!planned) {
       error("pastascripts não pode ser copiada: " + planned.path() + ": " + planned.reason() +
             ". A instalação pararia aí; tire da pasta o que aponta para fora ou para ela mesma.");
@@ -209,12 +198,12 @@ class Checker {
 
   void defaultScript() {
     if (!flag(setup::kConfigurations, setup::kExtras)) return;
-    if (!fs_.fileExists(folder_ + "\\Extras\\extra1.ext")) {
+    if (!fs_.fileExists(package::DefaultScriptPath(folder_))) {
       error(
           "Extras está ligado, mas Extras\\extra1.ext não existe: a instalação falharia. Ponha "
           "o script padrão compilado em Extras\\extra1.ext ou escreva Extras=0.");
     }
-    if (!fs_.fileExists(folder_ + "\\pastascripts\\RedidUzizu.jsb")) {
+    if (!fs_.fileExists(package::DefaultScriptMarkerPath(package::ScriptsFolder(folder_)))) {
       error(
           "Extras está ligado, mas pastascripts\\RedidUzizu.jsb não existe: o script padrão "
           "nunca seria trocado. Ponha RedidUzizu.jsb em pastascripts ou escreva Extras=0.");
@@ -240,7 +229,7 @@ class Checker {
   void sound() {
     if (!flag(setup::kSound, setup::kPlaySound)) return;
     const std::string file = read(setup::kSound, setup::kSoundFile);
-    const std::string path = folder_ + "\\Audio\\" + file;
+    const std::string path = package::SoundPath(folder_, file);
     const std::string type = DeviceTypeFor(path);
     const std::string playModeText = read(setup::kSound, setup::kPlayMode);
     const std::string volumeText = read(setup::kSound, setup::kVolume);
@@ -303,7 +292,7 @@ class Checker {
   void info() {
     if (!flag(setup::kInfo, setup::kShowInfo)) return;
     const std::string file = read(setup::kInfo, setup::kInfoFile);
-    const std::string path = folder_ + "\\Info\\" + file;
+    const std::string path = package::InfoTextPath(folder_, file);
     if (file.empty() || !fs_.normalFileExists(path)) {
       error("ShowInfo está ligado, mas o arquivo de informações Info\\" + file +
             (file.empty()

@@ -1,7 +1,9 @@
 #include "install/default_script.h"
 
 #include "install/language_folder.h"
+#include "package/layout.h"
 #include "settings/ini_access.h"
+#include "settings/setup_keys.h"
 
 namespace inst {
 
@@ -23,10 +25,10 @@ Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
   // the one the decision turned on.
   const char* why = nullptr;
   std::string path;
-  if (!fs.fileExists(path = u + "\\RedidUzizu.jsb")) {
+  if (!fs.fileExists(path = package::DefaultScriptMarkerPath(u))) {
     why = " não existe";
   } else if (!extras) {
-    path = "Extras";
+    path = setup::kExtras;
     why = " está desligado";
   } else if (fs.fileExists(path = u + "\\default.jsb") ||
              fs.fileExists(path = u + "\\default.jss")) {
@@ -39,7 +41,7 @@ Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
     return Status::success();
   }
 
-  if (Status st = fs.copyFile(exeFolder + "\\Extras\\extra1.ext", u + "\\Default.jsb"); !st) {
+  if (Status st = fs.copyFile(package::DefaultScriptPath(exeFolder), u + "\\Default.jsb"); !st) {
     return st;
   }
   if (Status st = fs.copyFile(s + "\\default.jsb", u + "\\default_fs.jsb"); !st) return st;

@@ -6,7 +6,7 @@
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/sleeper.h"
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst {
 

@@ -2,8 +2,9 @@
 
 #include "install/default_script.h"
 #include "jaws/layout.h"
-#include "platform/event_line.h"
+#include "package/layout.h"
 #include "settings/ini_access.h"
+#include "text/event_line.h"
 
 namespace inst {
 
@@ -14,7 +15,8 @@ void SkipStep(EventSink* events, const char* step, const std::string& reason) {
 Status InstallLanguageFolder(InstallServices services, const std::string& exeFolder,
                              const std::string& version, const SubFolder& userLanguageFolder,
                              const InstallSettings& settings) {
-  if (Status st = services.fs.copyFolder(exeFolder + "\\pastascripts", userLanguageFolder.path);
+  if (Status st =
+          services.fs.copyFolder(package::ScriptsFolder(exeFolder), userLanguageFolder.path);
       !st) {
     return st;
   }

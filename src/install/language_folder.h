@@ -5,7 +5,7 @@
 #include "install/install.h"
 #include "platform/event_sink.h"
 #include "platform/file_system.h"
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst {
 

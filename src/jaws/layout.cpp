@@ -1,5 +1,7 @@
 #include "jaws/layout.h"
 
+#include "text/ascii.h"
+
 namespace inst::jaws {
 
 std::string JawsRootFrom(const std::string& programFiles) {
@@ -39,9 +41,7 @@ std::string ConfigNamesFile(const std::string& sharedLanguageFolder) {
 
 bool IsLanguageFolderName(const std::string& name) {
   if (name.size() != 3) return false;
-  std::string upper = name;
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  const std::string upper = ascii::Upper(name);
   return upper == "ENU" || upper == "PTB" || upper == "PTG";
 }
 

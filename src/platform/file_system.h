@@ -1,11 +1,17 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst {
+
+// The prefix of the temporary file written beside a target before the rename that replaces it.
+// A file with it is a leftover of an interrupted write: it may be removed, and is never part of
+// a package.
+inline constexpr std::string_view kTempFilePrefix = ".instalador-tmp-";
 
 struct SubFolder {
   std::string name;  // last path component, as the file system spells it

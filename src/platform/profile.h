@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/profile.h"
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst {
 

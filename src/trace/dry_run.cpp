@@ -1,21 +1,16 @@
 #include "trace/dry_run.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <functional>
 
 #include "platform/code_page.h"
 #include "platform/windows_path.h"
+#include "text/ascii.h"
 #include "trace/logged_services.h"
 
 namespace inst::trace {
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string LastName(const std::string& path) {
   const std::string base = ShownBase(path);
@@ -61,7 +56,7 @@ std::string DryRun::key(const std::string& path) {
     out += c;
   }
   while (out.size() > 1 && out.back() == '\\') out.pop_back();
-  return Upper(out);
+  return ascii::Upper(out);
 }
 
 std::string DryRun::parentKey(const std::string& pathKey) {
@@ -118,13 +113,14 @@ Status DryRun::Files::subFolders(const std::string& path, std::vector<SubFolder>
   const std::string parent = key(path);
   for (const auto& [folderKey, name] : run_.plannedFolders_) {
     if (parentKey(folderKey) != parent) continue;
-    const std::string upperName = Upper(LastName(name));
-    const bool present = std::any_of(
-        out.begin(), out.end(), [&](const SubFolder& f) { return Upper(f.name) == upperName; });
+    const std::string upperName = ascii::Upper(LastName(name));
+    const bool present = std::any_of(out.begin(), out.end(), [&](const SubFolder& f) {
+      return ascii::Upper(f.name) == upperName;
+    });
     if (!present) out.push_back({LastName(name), ShownChild(ShownBase(path), LastName(name))});
   }
   std::sort(out.begin(), out.end(), [](const SubFolder& a, const SubFolder& b) {
-    const std::string ua = Upper(a.name), ub = Upper(b.name);
+    const std::string ua = ascii::Upper(a.name), ub = ascii::Upper(b.name);
     return ua != ub ? ua < ub : a.name < b.name;
   });
   return Status::success();
@@ -182,7 +178,7 @@ Status DryRun::Files::readFile(const std::string& path, std::string& bytes) {
 std::uint32_t DryRun::Settings::getString(const std::string& section, const std::string& key,
                                           const std::string& def, char* buffer, std::uint32_t size,
                                           const std::string& path) {
-  auto written = run_.entries_.find({DryRun::key(path), Upper(section), Upper(key)});
+  auto written = run_.entries_.find({DryRun::key(path), ascii::Upper(section), ascii::Upper(key)});
   if (written == run_.entries_.end())
     return run_.realProfile_.getString(section, key, def, buffer, size, path);
   if (size == 0) return 0;
@@ -199,7 +195,7 @@ Status DryRun::Settings::writeString(const std::string& section, const std::stri
   if (!folder.empty() && !run_.files_.folderExists(folder))
     return Status::failure(path, "a pasta não existe");
   run_.plan_.event(WriteEvent(path, fromAnsi(section), fromAnsi(key), fromAnsi(value)));
-  run_.entries_[{DryRun::key(path), Upper(section), Upper(key)}] = value;
+  run_.entries_[{DryRun::key(path), ascii::Upper(section), ascii::Upper(key)}] = value;
   if (!run_.realFs_.fileExists(path)) run_.plannedFiles_.try_emplace(DryRun::key(path));
   return Status::success();
 }

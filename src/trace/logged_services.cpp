@@ -1,7 +1,7 @@
 #include "trace/logged_services.h"
 
 #include "platform/code_page.h"
-#include "platform/event_line.h"
+#include "text/event_line.h"
 
 namespace inst::trace {
 namespace {

@@ -163,6 +163,9 @@ TEST_F(PackageCheck, EachFindingOnAPackageMadeToShowIt) {
        Severity::Error, "leiame.txt está em UTF-16"},
       {"info in neither", Plus(Good(), "Info/leiame.txt", "Ol\x81 \xE1"), Severity::Error,
        "nem em UTF-8 nem em Windows-1252"},
+      // A surrogate is not UTF-8 to the information window, which shows these bytes as ANSI.
+      {"info encoding a surrogate", Plus(Good(), "Info/leiame.txt", "Ol\xED\xA0\x81"),
+       Severity::Error, "nem em UTF-8 nem em Windows-1252"},
       {"title empty", With("title", "title="), Severity::Warning, "title está vazio"},
       {"year versions off", With("YearVersions", ""), Severity::Warning,
        "YearVersions está desligado"},

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -94,8 +96,7 @@ class FolderSandbox : public ::testing::Test {
   std::vector<std::string> leftovers() const {
     std::vector<std::string> out;
     for (const auto& e : fs::recursive_directory_iterator(base_))
-      if (textOf(e.path().filename()).starts_with(".instalador-tmp-"))
-        out.push_back(textOf(e.path()));
+      if (textOf(e.path().filename()).starts_with(kTempFilePrefix)) out.push_back(textOf(e.path()));
     return out;
   }
 

@@ -1,11 +1,10 @@
 #include "platform/ini/profile_text.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <vector>
 
-#include "platform/cp1252.h"
+#include "text/ascii.h"
+#include "text/cp1252.h"
 
 namespace inst::ini {
 namespace {
@@ -33,17 +32,8 @@ bool isBreak(U c) {
 }
 
 template <class U>
-U foldAscii(U c) {
-  return c >= 'a' && c <= 'z' ? static_cast<U>(c - ('a' - 'A')) : c;
-}
-
-template <class U>
 bool sameName(View<U> a, View<U> b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-  }
-  return true;
+  return ascii::EqualIgnoringCase(a, b);
 }
 
 template <class U>
@@ -91,64 +81,12 @@ View<U> cleanName(View<U> raw) {
 
 // ---- Windows-1252 <-> UTF-16 ----------------------------------------------------------------
 
-struct CodePage {
-  std::array<char16_t, 256> toUnit{};
-  std::vector<char> toByte = std::vector<char>(0x10000, '?');
-
-  CodePage() {
-    for (int b = 0; b < 256; ++b) {
-      const std::string utf8 = cp1252::decode(std::string(1, static_cast<char>(b)));
-      char32_t cp = 0;
-      const auto lead = static_cast<unsigned char>(utf8[0]);
-      if (utf8.size() == 1) {
-        cp = lead;
-      } else if (utf8.size() == 2) {
-        cp = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[1]) & 0x3Fu);
-      } else {
-        cp = ((lead & 0x0Fu) << 12) | ((static_cast<unsigned char>(utf8[1]) & 0x3Fu) << 6) |
-             (static_cast<unsigned char>(utf8[2]) & 0x3Fu);
-      }
-      toUnit[static_cast<std::size_t>(b)] = static_cast<char16_t>(cp);
-      toByte[cp] = static_cast<char>(b);
-    }
-  }
-};
-
-const CodePage& codePage() {
-  static const CodePage table;
-  return table;
-}
-
-std::u16string widen(std::string_view bytes) {
-  const CodePage& cp = codePage();
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (char c : bytes) out += cp.toUnit[static_cast<unsigned char>(c)];
-  return out;
-}
-
-// A surrogate pair, a character outside the code page, becomes one '?'.
-std::string narrow(std::u16string_view units) {
-  const CodePage& cp = codePage();
-  std::string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t u = units[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      ++i;
-    }
-    out += cp.toByte[u];
-  }
-  return out;
-}
-
 template <class U>
 Text<U> toUnits(std::string_view bytes) {
   if constexpr (sizeof(U) == 1) {
     return Text<U>(bytes);
   } else {
-    return widen(bytes);
+    return cp1252::toUtf16(bytes);
   }
 }
 
@@ -157,7 +95,7 @@ std::string toBytes(View<U> units) {
   if constexpr (sizeof(U) == 1) {
     return std::string(units);
   } else {
-    return narrow(units);
+    return cp1252::fromUtf16(units);
   }
 }
 

@@ -1,6 +1,6 @@
 #include "platform/code_page.h"
 
-#include "platform/cp1252.h"
+#include "text/cp1252.h"
 
 namespace inst {
 

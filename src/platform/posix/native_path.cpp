@@ -1,5 +1,8 @@
 #include "platform/posix/native_path.h"
 
+#include "platform/file_system.h"
+#include "text/ascii.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -47,8 +50,8 @@ std::string upperName(std::string_view utf8) {
   std::string out(utf8);
   for (std::size_t i = 0; i < out.size(); ++i) {
     auto b = static_cast<unsigned char>(out[i]);
-    if (b >= 'a' && b <= 'z') {
-      out[i] = static_cast<char>(b - 32);
+    if (b < 0x80) {
+      out[i] = ascii::ToUpper(out[i]);
     } else if (b == 0xC3 && i + 1 < out.size()) {
       // U+00E0..U+00FE (but U+00F7, the division sign) upper-case to U+00C0..U+00DE.
       auto next = static_cast<unsigned char>(out[i + 1]);
@@ -130,7 +133,7 @@ int openTempIn(int folder, std::string_view folderPrefix, std::string& tempPath,
   // Created with the usual mode of a new file, so that most targets need no chmod afterwards.
   for (int attempt = 0; attempt < 100; ++attempt) {
     tempPath.assign(folderPrefix);
-    tempPath.append(kTempPrefix);
+    tempPath.append(kTempFilePrefix);
     tempPath.append(std::to_string(pid)).push_back('-');
     tempPath.append(std::to_string(++counter)).push_back('-');
     tempPath.append(std::to_string(random() % 1000000000u));

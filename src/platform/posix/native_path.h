@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst::posix {
 
@@ -20,10 +20,6 @@ bool ntfsLess(std::string_view a, std::string_view b);
 // otherwise without regard to case (the first match in listing order); from the first
 // component that does not exist on, the rest is kept as written.
 std::string resolvePath(std::string_view windowsPath);
-
-// The prefix of the temporary files written beside a target before the rename; a file with
-// it is a leftover of an interrupted write and may be removed.
-inline constexpr std::string_view kTempPrefix = ".instalador-tmp-";
 
 // An open descriptor, closed when its owner goes, so that no path out of a walk leaks one.
 class Descriptor {

@@ -30,7 +30,7 @@ std::string lastComponent(const std::string& nativePath) {
 }
 
 bool startsWithTempPrefix(std::string_view name) {
-  return name.starts_with(posix::kTempPrefix);
+  return name.starts_with(kTempFilePrefix);
 }
 
 // stat that follows links, as Windows sees through them; an empty path names nothing.

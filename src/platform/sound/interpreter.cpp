@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/cp1252.h"
 #include "platform/file_start.h"
 #include "platform/sound/mci_errors.h"
 #include "platform/sound/media_probe.h"
+#include "text/ascii.h"
+#include "text/cp1252.h"
 
 namespace inst::sound {
 namespace {
@@ -17,14 +18,8 @@ using Words = std::vector<std::string>;
 // only its length is left to the device.
 constexpr std::uintmax_t kProbeLimit = 64u << 20;
 
-char lowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool same(const std::string& a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return lowerAscii(x) == lowerAscii(y);
-         });
+  return ascii::EqualIgnoringCase(a, b);
 }
 
 bool isFlag(const std::string& word) {

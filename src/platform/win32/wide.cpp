@@ -4,22 +4,30 @@
 
 namespace inst::win32 {
 
-std::wstring toWide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+std::wstring toWide(std::string_view text, unsigned codePage) {
+  if (text.empty()) return {};
+  int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
   return w;
 }
 
-std::string toUtf8(std::wstring_view wide) {
+std::string fromWide(std::wstring_view wide, unsigned codePage) {
   if (wide.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+  int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                               nullptr, nullptr);
   std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n, nullptr,
+  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n, nullptr,
                       nullptr);
   return s;
+}
+
+std::wstring toWide(std::string_view utf8) {
+  return toWide(utf8, CP_UTF8);
+}
+
+std::string toUtf8(std::wstring_view wide) {
+  return fromWide(wide, CP_UTF8);
 }
 
 std::string errorText(unsigned long code) {

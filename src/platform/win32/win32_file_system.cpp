@@ -14,7 +14,7 @@
 namespace inst {
 namespace {
 
-constexpr std::wstring_view kTempPrefix = L".instalador-tmp-";
+const std::wstring kTempPrefix(kTempFilePrefix.begin(), kTempFilePrefix.end());
 
 Status failure(const std::string& shown, DWORD error) {
   return Status::failure(shown, win32::errorText(error));
@@ -116,7 +116,7 @@ std::wstring existingName(const std::wstring& folder, const std::wstring& name, 
 
 void removeLeftovers(const std::wstring& folder) {
   std::vector<Entry> found;
-  find(systemPath(wideChild(folder, std::wstring(kTempPrefix) + L"*")), found);
+  find(systemPath(wideChild(folder, kTempPrefix + L"*")), found);
   for (const Entry& e : found)
     if (!e.folder() && e.name.starts_with(kTempPrefix))
       DeleteFileW(systemPath(wideChild(folder, e.name)).c_str());
@@ -130,7 +130,7 @@ Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
   for (int attempt = 0;; ++attempt) {
     std::wstring suffix =
         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-    temp = systemPath(wideChild(folder, std::wstring(kTempPrefix) + suffix));
+    temp = systemPath(wideChild(folder, kTempPrefix + suffix));
     if (CopyFileW(systemPath(source).c_str(), temp.c_str(), TRUE)) break;
     DWORD error = GetLastError();
     if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100)

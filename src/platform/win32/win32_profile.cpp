@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "platform/code_page.h"
+#include "platform/file_system.h"
 #include "platform/win32/wide.h"
 
 namespace inst {
@@ -16,7 +17,7 @@ std::string tempBeside(const std::string& path) {
   static std::atomic<unsigned> counter{0};
   const std::size_t slash = path.find_last_of("\\/");
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  return folder + ".instalador-tmp-" + std::to_string(GetCurrentProcessId()) + "-" +
+  return folder + std::string(kTempFilePrefix) + std::to_string(GetCurrentProcessId()) + "-" +
          std::to_string(GetTickCount64()) + "-" + std::to_string(++counter) + ".ini";
 }
 

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "platform/code_page.h"
-#include "platform/event_line.h"
+#include "text/event_line.h"
 #include "trace/logged_services.h"
 
 namespace inst::headless {

@@ -1,4 +1,4 @@
-#include "platform/event_line.h"
+#include "text/event_line.h"
 
 #include <gtest/gtest.h>
 

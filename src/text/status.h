@@ -6,7 +6,7 @@
 namespace inst {
 
 // The outcome of one file operation: success, or the path it failed on and the system's reason.
-class Status {
+class [[nodiscard]] Status {
  public:
   static Status success() { return Status(); }
   static Status failure(std::string path, std::string reason) {

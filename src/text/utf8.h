@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace inst::utf8 {
+
+// One character of UTF-8 text; `length` is 0 where the bytes at that place are not well-formed.
+struct CodePoint {
+  char32_t value = 0;
+  std::size_t length = 0;
+};
+
+// Well-formed as Unicode defines it: no overlong form, no surrogate, nothing above U+10FFFF, no
+// sequence cut short. This is the rule Windows applies to CP_UTF8, so the portable code that
+// stands in for it, and every check that predicts what the program will show, share it.
+// `at` is less than text.size().
+CodePoint Decode(std::string_view text, std::size_t at);
+bool IsValid(std::string_view text);
+bool HasNonAscii(std::string_view text);
+void Append(std::string& out, char32_t codePoint);
+
+}  // namespace inst::utf8
