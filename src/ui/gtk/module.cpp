@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/application.h"
+#include "cli/exit_status.h"
+#include "installer/installer.h"
 #include "ui/front_ends.h"
 #include "ui/gtk/gtk_front_end.h"
 
@@ -16,10 +17,10 @@ extern "C" __attribute__((visibility("default"))) int instalador_gtk_run(
   g_set_prgname("instalador");
   if (!gtk_init_check(nullptr, nullptr)) {
     std::fprintf(stderr, "instalador: the display could not be opened\n");
-    return 2;
+    return inst::Code(inst::ExitStatus::Usage);
   }
   std::unique_ptr<inst::MciPort> sound = s.sound("sdl");
   inst::gtk::GtkFrontEnd ui;
-  inst::Application app(s.app(*sound, ui));
-  return ui.run(app);
+  inst::Session session(ui, {s.core, *sound, s.packageFolder});
+  return ui.run(session.host);
 }
