@@ -142,10 +142,7 @@ int Run(int argc, char** argv) {
 
   // An unattended run makes no sound, whatever the user's hint.
   const std::string hint = options.has("silent") ? "silent" : env.get("INSTALADOR_SOUND");
-  ui::Services services{*files,
-                        *settings,
-                        env,
-                        *pause,
+  ui::Services services{{*files, *settings, env, *pause, events.empty() ? nullptr : &events},
                         folder,
                         exeFolder,
                         [&](std::string_view preferred) -> std::unique_ptr<MciPort> {
@@ -153,7 +150,6 @@ int Run(int argc, char** argv) {
                           if (!log) return device;
                           return std::make_unique<trace::LoggedMciPort>(std::move(device), *log);
                         },
-                        events.empty() ? nullptr : &events,
                         options.versions};
   return frontEnd->run(services);
 }

@@ -37,6 +37,10 @@ Control& Window::control(std::string_view name) {
   throw std::logic_error("no control " + std::string(name) + " on " + name_);
 }
 
+const Control& Window::control(std::string_view name) const {
+  return const_cast<Window*>(this)->control(name);
+}
+
 std::vector<const Control*> Window::tabOrder() const {
   std::vector<const Control*> order;
   for (const Control& c : controls_) order.push_back(&c);
@@ -59,11 +63,16 @@ void Window::setFocus(std::string_view name) {
   focus_ = std::string(name);
 }
 
-bool Window::usable(const Control& c) const {
-  if (!c.visible || !c.enabled) return false;
-  if (c.container.empty()) return true;
-  const Control* parent = find(c.container);
-  return parent == nullptr || usable(*parent);
+bool Window::shownWithContainer(const Control& c) const {
+  if (!c.visible) return false;
+  const Control* parent = c.container.empty() ? nullptr : find(c.container);
+  return parent == nullptr || shownWithContainer(*parent);
+}
+
+bool Window::enabledWithContainer(const Control& c) const {
+  if (!c.enabled) return false;
+  const Control* parent = c.container.empty() ? nullptr : find(c.container);
+  return parent == nullptr || enabledWithContainer(*parent);
 }
 
 bool Window::canFocus(const Control& c) const {

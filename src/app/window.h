@@ -7,11 +7,15 @@
 
 namespace inst {
 
+// Twips are 1/1440 inch: a pixel at 96 DPI is 15 of them.
+inline constexpr double kTwipsPerInch = 1440;
+inline constexpr double kTwipsPerPixel = kTwipsPerInch / 96;
+
 enum class ControlKind { Frame, CheckBox, Button, TextBox };
 
 // One control as the window designer holds it. Geometry is in twips, relative to the container.
 struct Control {
-  std::string name;  // "Command1", "Check1(0)"
+  std::string name;
   ControlKind kind = ControlKind::Button;
   std::string container;  // empty: the window itself; otherwise the frame's name
   std::string caption;    // "&" marks the access key, "&&" is a literal "&"
@@ -40,7 +44,7 @@ struct WindowFrame {
 
 // The part of the screen a centred window is centred in, in twips.
 struct ScreenArea {
-  double left = 0, top = 0, width = 1024 * 15, height = 768 * 15;
+  double left = 0, top = 0, width = 1024 * kTwipsPerPixel, height = 768 * kTwipsPerPixel;
 };
 
 // A window as data: what the handlers change and a front end shows.
@@ -53,6 +57,8 @@ class Window {
   std::string caption;
   double left = 0, top = 0, width = 0, height = 0;  // outer size and position, twips
   std::string cancelButton;                         // activated by Esc; empty when none
+  // The window this one is a dialog of, which it stays above; empty for a main window.
+  std::string owner;
   WindowPosition position = WindowPosition::CenterScreen;
   // The front end's frame, included in width and height: the client area is what remains.
   WindowFrame frame;
@@ -66,6 +72,7 @@ class Window {
   Control* find(std::string_view name);
   const Control* find(std::string_view name) const;
   Control& control(std::string_view name);  // the control must exist
+  const Control& control(std::string_view name) const;
   const std::vector<Control>& controls() const { return controls_; }
 
   // Gives a control its tab index; the others move along so the indices stay 0..n-1.
@@ -83,8 +90,12 @@ class Window {
   // The visible, enabled control whose caption marks `letter` as its access key.
   const Control* accessKeyTarget(char letter) const;
 
-  // Whether the control and its container are visible and enabled.
-  bool usable(const Control& c) const;
+  // Whether the control is visible, or enabled, with its container: a box in a hidden frame
+  // is hidden too.
+  bool shownWithContainer(const Control& c) const;
+  bool enabledWithContainer(const Control& c) const;
+  // Whether the control takes input: shown and enabled with its container.
+  bool usable(const Control& c) const { return shownWithContainer(c) && enabledWithContainer(c); }
 
   bool operator==(const Window&) const = default;
 

@@ -55,7 +55,7 @@ InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIn
   return s;
 }
 
-Status RunInstall(InstallServices services, const std::string& exeFolder,
+Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount) {
   const InstallSettings settings = ReadInstallSettings(services.profile, setupIniPath);
@@ -88,7 +88,8 @@ Status RunInstall(InstallServices services, const std::string& exeFolder,
     }
     for (const SubFolder& folder : subFolders) {
       if (!jaws::IsLanguageFolderName(folder.name)) continue;
-      if (Status st = InstallLanguageFolder(services, exeFolder, version, folder, settings); !st) {
+      if (Status st = InstallLanguageFolder(services, packageFolder, version, folder, settings);
+          !st) {
         return st;
       }
     }

@@ -4,11 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/environment.h"
-#include "platform/event_sink.h"
-#include "platform/file_system.h"
 #include "platform/profile.h"
-#include "platform/sleeper.h"
+#include "platform/services.h"
 #include "text/status.h"
 
 namespace inst {
@@ -18,14 +15,8 @@ struct VersionBox {
   int value = 0;        // 0 unticked, anything else ticked
 };
 
-struct InstallServices {
-  FileSystem& fs;
-  Profile& profile;
-  Environment& env;
-  Sleeper& sleeper;
-  // Told of every step passed over and why, for the log and a dry run's plan; may be null.
-  EventSink* events = nullptr;
-};
+// The install tells `events` of every step passed over and why.
+using InstallServices = Services;
 
 // The four install values of Setup.ini, read afresh for every install.
 struct InstallSettings {
@@ -48,7 +39,7 @@ InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIn
 // Stops at the first failure and returns it; nothing after it runs, nothing before is undone.
 // Settings or version names that would make it write a broken INI entry or leave the JAWS
 // settings folders are refused before any file is touched.
-Status RunInstall(InstallServices services, const std::string& exeFolder,
+Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount);
 

@@ -6,40 +6,26 @@
 #include <string>
 #include <string_view>
 
-#include "app/application.h"
 #include "platform/environment.h"
-#include "platform/event_sink.h"
-#include "platform/file_system.h"
 #include "platform/mci_port.h"
-#include "platform/profile.h"
-#include "platform/sleeper.h"
+#include "platform/services.h"
 
 namespace inst::ui {
 
 // What main has made for one run; a front end builds the application from it, wrapping what
 // it needs to wrap (headless writes every sound command and pause as an event line).
 struct Services {
-  FileSystem& fs;
-  Profile& profile;
-  Environment& env;
-  Sleeper& sleeper;
+  // The platform's services, the log already told what they do; `events` is the log (--log)
+  // for the program's own events, null without one.
+  inst::Services core;
   std::string packageFolder;  // Setup.ini, pastascripts, Audio, Info, Extras
   std::string exeFolder;      // the program's own folder, where its modules lie
   // The sound device: the one the user's hint names when it can be made, else `preferred`,
   // else the first in the table that can be made.
   std::function<std::unique_ptr<MciPort>(std::string_view preferred)> sound;
-  // The log (--log), for the application's own events; null without one. The services above
-  // already tell it what they do.
-  EventSink* events = nullptr;
   // --versions of an unattended run: "all", names separated by commas, or empty for the
   // version the window would tick.
   std::string versions;
-
-  // The application's services: these, with the front end and the sound port it plays
-  // through, and the sleeper when the front end wraps it.
-  AppServices app(MciPort& soundPort, FrontEnd& ui, Sleeper* pause = nullptr) const {
-    return {fs, profile, env, pause ? *pause : sleeper, soundPort, ui, packageFolder, events};
-  }
 };
 
 struct FrontEndEntry {

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/forms.h"
 #include "app/window.h"
+#include "installer/forms.h"
+#include "installer/names.h"
 
 namespace inst {
 namespace {
@@ -15,7 +16,7 @@ std::vector<std::string> Order(const Window& w) {
 TEST(Window, AssigningATabIndexMovesTheOthersAlong) {
   Window w = DesignForm1();
   w.setTabIndex("Frame1", 0);
-  for (int i = 0; i < 4; ++i) w.setTabIndex(Check1(i), i + 1);
+  for (int i = 0; i < 4; ++i) w.setTabIndex(form1::Check(i), i + 1);
   EXPECT_EQ(Order(w), (std::vector<std::string>{"Frame1", "Check1(0)", "Check1(1)", "Check1(2)",
                                                 "Check1(3)", "Command1", "Command2", "Command3"}));
   w.setTabIndex("Command1", 6);
@@ -44,8 +45,8 @@ TEST(Window, AccessKeys) {
 
 TEST(Window, FocusSkipsFramesHiddenDisabledAndControlsInAHiddenFrame) {
   Window w = DesignForm1();
-  w.control(Check1(1)).visible = false;
-  w.control(Check1(2)).enabled = false;
+  w.control(form1::Check(1)).visible = false;
+  w.control(form1::Check(2)).enabled = false;
   // Design order: Command1, Frame1, Check1(0), Command2, Check1(1..3), Command3.
   EXPECT_EQ(w.nextFocusable("Command1", true)->name, "Check1(0)");
   EXPECT_EQ(w.nextFocusable("Command2", true)->name, "Check1(3)");
@@ -55,6 +56,27 @@ TEST(Window, FocusSkipsFramesHiddenDisabledAndControlsInAHiddenFrame) {
   EXPECT_EQ(w.accessKeyTarget('o')->name, "Command3");
   w.control("Command3").enabled = false;
   EXPECT_EQ(w.accessKeyTarget('O'), nullptr);
+}
+
+TEST(Window, AHiddenOrDisabledFrameHidesOrDisablesItsBoxes) {
+  struct Case {
+    bool frameVisible, frameEnabled, boxVisible, boxEnabled, shown, enabled;
+  } cases[] = {
+      {true, true, true, true, true, true},
+      {false, true, true, true, false, true},
+      {true, false, true, true, true, false},
+      {true, true, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    Window w = DesignForm1();
+    w.control("Frame1").visible = c.frameVisible;
+    w.control("Frame1").enabled = c.frameEnabled;
+    w.control("Check1(1)").visible = c.boxVisible;
+    w.control("Check1(1)").enabled = c.boxEnabled;
+    EXPECT_EQ(w.shownWithContainer(w.control("Check1(1)")), c.shown);
+    EXPECT_EQ(w.enabledWithContainer(w.control("Check1(1)")), c.enabled);
+    EXPECT_EQ(w.usable(w.control("Check1(1)")), c.shown && c.enabled);
+  }
 }
 
 }  // namespace

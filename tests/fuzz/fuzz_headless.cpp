@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/application.h"
+#include "installer/installer.h"
 #include "platform/posix/posix_environment.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_profile.h"
@@ -68,14 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   NoSleep sleeper;
   NoSound sound;
   inst::headless::HeadlessFrontEnd ui(in, out);
-  inst::Application app({files, profile, env, sleeper, sound, ui, g_package});
-  ui.run(app);
+  inst::Session session(ui, {{files, profile, env, sleeper}, sound, g_package});
+  ui.run(session.host);
   std::fclose(in);
   std::fclose(out);
   const std::string transcript(written, writtenSize);
   std::free(written);
   const std::size_t last = transcript.rfind("\nend status=");
-  if (!app.ended() || last == std::string::npos ||
+  if (!session.host.ended() || last == std::string::npos ||
       transcript.find('\n', last + 1) != transcript.size() - 1)
     std::abort();
   return 0;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "info/info_window.h"
+#include "installer/info_window.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/window.h"
+
 namespace inst::gtk {
 
 std::string MnemonicLabel(std::string_view caption) {
@@ -84,7 +86,7 @@ std::string ValidUtf8(std::string_view text) {
 
 int Pixels(double twips) {
   // X11 coordinates and sizes are 16-bit; a handler's value beyond them is clamped, not wrapped.
-  const double pixels = std::round(twips / 15.0);
+  const double pixels = std::round(twips / kTwipsPerPixel);
   if (std::isnan(pixels)) return 0;
   return static_cast<int>(std::clamp(pixels, -32768.0, 32767.0));
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/messages.h"
 #include "ui/gtk/captions.h"
 
 namespace inst::gtk {
@@ -17,9 +16,6 @@ struct GtkFrontEnd::NativeControl {
   GtkWidget* label = nullptr;      // a frame's caption
   GtkWidget* inner = nullptr;      // a frame's own layout, where its controls lie
   int innerX = 0, innerY = 0;      // where that layout lies inside the frame, in pixels
-  // What the widget was last given, so that only what changed is set again.
-  bool applied = false;
-  Control last;
 };
 
 struct GtkFrontEnd::NativeWindow {
@@ -29,9 +25,6 @@ struct GtkFrontEnd::NativeWindow {
   GtkWidget* layout = nullptr;
   std::vector<NativeControl> controls;
   GMainLoop* loop = nullptr;  // while shown modally
-  bool applied = false;
-  std::string caption;
-  int x = 0, y = 0, width = 0, height = 0;
 
   NativeControl* find(const std::string& control) {
     for (NativeControl& c : controls)
@@ -80,24 +73,23 @@ GtkFrontEnd::GtkFrontEnd() : textCss_(gtk_css_provider_new()) {
 GtkFrontEnd::~GtkFrontEnd() {
   if (idle_ != 0) g_source_remove(idle_);
   if (placing_ != 0) g_source_remove(placing_);
-  ended_ = true;
   for (auto& n : windows_) destroy(*n);
   g_object_unref(textCss_);
 }
 
-int GtkFrontEnd::run(Application& app) {
-  app_ = &app;
-  app.start();
-  if (!ended_ && !app.ended()) gtk_main();
+int GtkFrontEnd::run(Host& host) {
+  app_ = &host;
+  host.start();
+  if (!host.ended()) gtk_main();
   app_ = nullptr;
-  return ended_ ? status_ : app.exitStatus();
+  return host.exitStatus();
 }
 
 // GTK sizes a window by its client area; the window manager draws its border and title bar
 // outside it, where the program neither sees nor sets them. So the frame this front end draws
 // is none, and the outer size the handlers read is the client area GTK is given: Form1 opens
 // with 6680 x 5090 twips inside the window manager's decorations, as designed.
-WindowFrame GtkFrontEnd::frameOf(const std::string& /*windowName*/) const {
+WindowFrame GtkFrontEnd::frameOf(const Window& /*window*/) const {
   return {};
 }
 
@@ -111,17 +103,17 @@ ScreenArea GtkFrontEnd::screen() const {
   if (monitor == nullptr) return area;
   GdkRectangle r;
   gdk_monitor_get_workarea(monitor, &r);
-  area.left = r.x * 15.0;
-  area.top = r.y * 15.0;
-  area.width = r.width * 15.0;
-  area.height = r.height * 15.0;
+  area.left = r.x * kTwipsPerPixel;
+  area.top = r.y * kTwipsPerPixel;
+  area.width = r.width * kTwipsPerPixel;
+  area.height = r.height * kTwipsPerPixel;
   return area;
 }
 
 void GtkFrontEnd::nameApplication() {
   if (named_ || app_ == nullptr) return;
   named_ = true;
-  const std::string& title = app_->applicationTitle();
+  const std::string& title = app_->title();
   if (!title.empty()) g_set_application_name(ValidUtf8(title).c_str());
 }
 
@@ -133,7 +125,8 @@ GtkFrontEnd::NativeWindow* GtkFrontEnd::native(const std::string& name) {
 
 GtkWindow* GtkFrontEnd::activeNativeWindow() {
   if (app_ == nullptr) return nullptr;
-  NativeWindow* n = native(app_->activeWindow().name());
+  const Window* active = app_->activeWindow();
+  NativeWindow* n = active ? native(active->name()) : nullptr;
   if (n == nullptr && !windows_.empty()) n = windows_.back().get();
   return n ? GTK_WINDOW(n->window) : nullptr;
 }
@@ -141,7 +134,6 @@ GtkWindow* GtkFrontEnd::activeNativeWindow() {
 // --- message boxes ----------------------------------------------------------------------
 
 void GtkFrontEnd::show(const std::string& text, const std::string& title, MsgIcon icon) {
-  if (ended_) return;
   nameApplication();
   const std::string body = ValidUtf8(text);
   GtkWidget* dialog =
@@ -261,13 +253,12 @@ void GtkFrontEnd::destroy(NativeWindow& n) {
 // --- bringing the widgets into step -----------------------------------------------------
 
 void GtkFrontEnd::showWindow(const Window& w, bool modal) {
-  if (ended_) return;
   nameApplication();
   NativeWindow* existing = native(w.name());
   NativeWindow& n = existing ? *existing : build(w);
   n.data = &w;
   if (modal) {
-    if (NativeWindow* owner = native(app_ ? app_->form1().name() : "")) {
+    if (NativeWindow* owner = native(w.owner)) {
       if (owner != &n)
         gtk_window_set_transient_for(GTK_WINDOW(n.window), GTK_WINDOW(owner->window));
     }
@@ -276,7 +267,7 @@ void GtkFrontEnd::showWindow(const Window& w, bool modal) {
     // GTK picks the accessible role when the accessible is made, which may be before the hint.
     atk_object_set_role(gtk_widget_get_accessible(n.window), ATK_ROLE_DIALOG);
   }
-  apply(n, w);
+  apply(n, Everything(w));
   gtk_widget_show(n.window);
   // Showing has allocated the window: the frames' controls move to their places before the
   // first paint, not after it.
@@ -290,12 +281,11 @@ void GtkFrontEnd::showWindow(const Window& w, bool modal) {
   g_main_loop_unref(loop);
 }
 
-void GtkFrontEnd::windowsChanged(const std::vector<const Window*>& windows) {
-  if (ended_) return;
-  for (const Window* w : windows) {
-    if (NativeWindow* n = native(w->name())) {
-      n->data = w;
-      apply(*n, *w);
+void GtkFrontEnd::windowsChanged(const std::vector<WindowChange>& changes) {
+  for (const WindowChange& change : changes) {
+    if (NativeWindow* n = native(change.window->name())) {
+      n->data = change.window;
+      apply(*n, change);
     }
   }
 }
@@ -308,10 +298,7 @@ void GtkFrontEnd::windowUnloaded(const Window& w) {
   windows_.erase(it);
 }
 
-void GtkFrontEnd::programEnded(int status) {
-  if (ended_) return;
-  ended_ = true;
-  status_ = status;
+void GtkFrontEnd::programEnded(ExitStatus /*status*/) {
   reports_.clear();
   // Every window vanishes at once; the loops that show them return, and so does the main one.
   for (auto& n : windows_) destroy(*n);
@@ -320,43 +307,31 @@ void GtkFrontEnd::programEnded(int status) {
   if (GdkDisplay* display = gdk_display_get_default()) gdk_display_flush(display);
 }
 
-void GtkFrontEnd::apply(NativeWindow& n, const Window& w) {
+void GtkFrontEnd::apply(NativeWindow& n, const WindowChange& change) {
+  const Window& w = *change.window;
   const bool was = syncing_;
   syncing_ = true;
-  const bool first = !n.applied;
-  n.applied = true;
-  if (first || n.caption != w.caption) {
-    n.caption = w.caption;
+  if (change.what.has(Property::Caption)) {
     gtk_window_set_title(GTK_WINDOW(n.window), ValidUtf8(w.caption).c_str());
+    // A screen reader names the text by the window it fills.
+    for (NativeControl& nc : n.controls)
+      if (nc.kind == ControlKind::TextBox)
+        atk_object_set_name(gtk_widget_get_accessible(nc.focusable), ValidUtf8(w.caption).c_str());
   }
-  const int width = std::max(1, Pixels(w.clientWidth()));
-  const int height = std::max(1, Pixels(w.clientHeight()));
-  if (first || width != n.width || height != n.height) {
-    n.width = width;
-    n.height = height;
-    gtk_widget_set_size_request(n.layout, width, height);
+  if (change.what.has(Property::Geometry)) {
+    gtk_widget_set_size_request(n.layout, std::max(1, Pixels(w.clientWidth())),
+                                std::max(1, Pixels(w.clientHeight())));
+    gtk_window_move(GTK_WINDOW(n.window), Pixels(w.left), Pixels(w.top));
   }
-  const int x = Pixels(w.left);
-  const int y = Pixels(w.top);
-  if (first || x != n.x || y != n.y) {
-    n.x = x;
-    n.y = y;
-    gtk_window_move(GTK_WINDOW(n.window), x, y);
-  }
-  for (NativeControl& nc : n.controls)
-    if (const Control* c = w.find(nc.name)) applyControl(n, nc, *c, w);
+  for (const ControlChange& c : change.controls)
+    if (NativeControl* nc = n.find(c.control->name)) applyControl(n, *nc, *c.control, c.what);
   applyFocus(n, w);
   syncing_ = was;
 }
 
-void GtkFrontEnd::applyControl(NativeWindow& n, NativeControl& nc, const Control& c,
-                               const Window& w) {
-  const bool first = !nc.applied;
-  const Control& last = nc.last;
+void GtkFrontEnd::applyControl(NativeWindow& n, NativeControl& nc, const Control& c, Changed what) {
   if (c.kind == ControlKind::TextBox) {
-    // A screen reader names the text by the window it fills.
-    atk_object_set_name(gtk_widget_get_accessible(nc.focusable), ValidUtf8(w.caption).c_str());
-    if (first || c.text != last.text) {
+    if (what.has(Property::Text)) {
       GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(nc.focusable));
       const std::string shown = ValidUtf8(DisplayLines(c.text));
       gtk_text_buffer_set_text(buffer, shown.c_str(), static_cast<gint>(shown.size()));
@@ -364,7 +339,7 @@ void GtkFrontEnd::applyControl(NativeWindow& n, NativeControl& nc, const Control
       gtk_text_buffer_get_start_iter(buffer, &start);
       gtk_text_buffer_place_cursor(buffer, &start);
     }
-  } else if (first || c.caption != last.caption) {
+  } else if (what.has(Property::Caption)) {
     const std::string label = MnemonicLabel(ValidUtf8(c.caption));
     if (c.kind == ControlKind::Frame) {
       gtk_label_set_text_with_mnemonic(GTK_LABEL(nc.label), label.c_str());
@@ -373,8 +348,7 @@ void GtkFrontEnd::applyControl(NativeWindow& n, NativeControl& nc, const Control
       gtk_button_set_use_underline(GTK_BUTTON(nc.widget), TRUE);
     }
   }
-  if (first || c.left != last.left || c.top != last.top || c.width != last.width ||
-      c.height != last.height) {
+  if (what.has(Property::Geometry)) {
     gtk_widget_set_size_request(nc.widget, std::max(0, Pixels(c.width)),
                                 std::max(0, Pixels(c.height)));
     int x = Pixels(c.left);
@@ -387,12 +361,11 @@ void GtkFrontEnd::applyControl(NativeWindow& n, NativeControl& nc, const Control
       }
     gtk_layout_move(GTK_LAYOUT(parent), nc.widget, x, y);
   }
-  if (first || c.enabled != last.enabled) gtk_widget_set_sensitive(nc.widget, c.enabled);
-  if (first || c.visible != last.visible) gtk_widget_set_visible(nc.widget, c.visible);
-  if (c.kind == ControlKind::CheckBox && (first || c.value != last.value))
+  // GTK greys and hides a frame's controls with the frame itself.
+  if (what.has(Property::Enabled)) gtk_widget_set_sensitive(nc.widget, c.enabled);
+  if (what.has(Property::Visible)) gtk_widget_set_visible(nc.widget, c.visible);
+  if (c.kind == ControlKind::CheckBox && what.has(Property::Value))
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(nc.widget), c.value != 0);
-  nc.last = c;
-  nc.applied = true;
 }
 
 void GtkFrontEnd::applyFocus(NativeWindow& n, const Window& w) {
@@ -418,22 +391,22 @@ void GtkFrontEnd::placeFrameChildren(NativeWindow& n, NativeControl& frame) {
   frame.innerX = dx;
   frame.innerY = dy;
   for (NativeControl& nc : n.controls) {
-    if (nc.container != frame.name || !nc.applied) continue;
-    gtk_layout_move(GTK_LAYOUT(frame.inner), nc.widget, Pixels(nc.last.left) - dx,
-                    Pixels(nc.last.top) - dy);
+    const Control* c = n.data && nc.container == frame.name ? n.data->find(nc.name) : nullptr;
+    if (c == nullptr) continue;
+    gtk_layout_move(GTK_LAYOUT(frame.inner), nc.widget, Pixels(c->left) - dx, Pixels(c->top) - dy);
   }
 }
 
 // --- reports to the application ---------------------------------------------------------
 
 void GtkFrontEnd::post(std::function<void()> report) {
-  if (ended_ || app_ == nullptr) return;
+  if (over()) return;
   reports_.push_back(std::move(report));
   schedule();
 }
 
 void GtkFrontEnd::schedule() {
-  if (idle_ == 0 && boxesOpen_ == 0 && !ended_ && !reports_.empty())
+  if (idle_ == 0 && boxesOpen_ == 0 && !over() && !reports_.empty())
     idle_ = g_idle_add(&GtkFrontEnd::drainOne, this);
 }
 
@@ -442,7 +415,7 @@ gboolean GtkFrontEnd::drainOne(gpointer data) {
   self->idle_ = 0;
   // While a message box is open the windows beneath take no input; what was reported before
   // it opened waits until it is closed.
-  if (self->boxesOpen_ > 0 || self->ended_ || self->reports_.empty()) return G_SOURCE_REMOVE;
+  if (self->boxesOpen_ > 0 || self->over() || self->reports_.empty()) return G_SOURCE_REMOVE;
   std::function<void()> report = std::move(self->reports_.front());
   self->reports_.pop_front();
   // Scheduled before it runs: a report that opens a modal window has the next ones run in
@@ -453,18 +426,29 @@ gboolean GtkFrontEnd::drainOne(gpointer data) {
 }
 
 // Nothing unwinds through GTK's C frames: what escapes the front end's own code ends the
-// program, as an unexpected error in a handler does.
+// program as an unexpected error in a handler does, through the host.
 template <class F>
 std::invoke_result_t<F> GtkFrontEnd::guarded(F&& f) noexcept {
   try {
     return f();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "instalador: %s\n", e.what());
+    failed(e.what());
   } catch (...) {
-    std::fprintf(stderr, "instalador: an unexpected error in the GTK front end\n");
+    failed("");
   }
-  programEnded(kStatusUnexpected);
   if constexpr (!std::is_void_v<std::invoke_result_t<F>>) return {};
+}
+
+void GtkFrontEnd::failed(const char* what) noexcept {
+  if (app_ == nullptr) {
+    std::fprintf(stderr, "instalador: %s\n", what);
+    return;
+  }
+  try {
+    app_->fail(what);
+  } catch (...) {
+    app_->fail("");
+  }
 }
 
 gboolean GtkFrontEnd::onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data) {
@@ -473,7 +457,7 @@ gboolean GtkFrontEnd::onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer
     NativeWindow* n = nullptr;
     for (auto& w : self->windows_)
       if (w->window == widget) n = w.get();
-    if (self->ended_ || n == nullptr || n->data == nullptr) return FALSE;
+    if (self->over() || n == nullptr || n->data == nullptr) return FALSE;
     const guint key = event->keyval;
     const auto mods = event->state & gtk_accelerator_get_default_mod_mask();
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(n->window));
@@ -523,7 +507,7 @@ gboolean GtkFrontEnd::onDelete(GtkWidget* widget, GdkEvent* /*event*/, gpointer 
 void GtkFrontEnd::onSetFocus(GtkWindow* window, GtkWidget* widget, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
   self->guarded([&] {
-    if (self->syncing_ || self->ended_ || widget == nullptr) return;
+    if (self->syncing_ || self->over() || widget == nullptr) return;
     for (auto& n : self->windows_) {
       if (n->window != GTK_WIDGET(window)) continue;
       NativeControl* nc = n->byWidget(widget);
@@ -545,7 +529,7 @@ std::pair<GtkFrontEnd::NativeWindow*, GtkFrontEnd::NativeControl*> GtkFrontEnd::
 void GtkFrontEnd::onToggled(GtkToggleButton* button, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
   self->guarded([&] {
-    if (self->syncing_ || self->ended_) return;
+    if (self->syncing_ || self->over()) return;
     auto [n, nc] = self->owner(GTK_WIDGET(button));
     if (nc == nullptr) return;
     // A box toggled by its access key takes the focus, as one clicked does.
@@ -562,7 +546,7 @@ void GtkFrontEnd::onToggled(GtkToggleButton* button, gpointer data) {
 void GtkFrontEnd::onClicked(GtkButton* button, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
   self->guarded([&] {
-    if (self->syncing_ || self->ended_) return;
+    if (self->syncing_ || self->over()) return;
     auto [n, nc] = self->owner(GTK_WIDGET(button));
     if (nc == nullptr) return;
     std::string window = n->name;
@@ -574,7 +558,7 @@ void GtkFrontEnd::onClicked(GtkButton* button, gpointer data) {
 gboolean GtkFrontEnd::onFrameMnemonic(GtkWidget* label, gboolean /*cycling*/, gpointer data) {
   auto* self = static_cast<GtkFrontEnd*>(data);
   return self->guarded([&]() -> gboolean {
-    if (self->ended_) return TRUE;
+    if (self->over()) return TRUE;
     for (auto& n : self->windows_) {
       for (NativeControl& frame : n->controls) {
         if (frame.label != label || n->data == nullptr) continue;

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/application.h"
 #include "app/front_end.h"
+#include "app/host.h"
 
 namespace inst::gtk {
 
@@ -26,16 +26,16 @@ class GtkFrontEnd final : public FrontEnd {
   GtkFrontEnd(const GtkFrontEnd&) = delete;
   GtkFrontEnd& operator=(const GtkFrontEnd&) = delete;
 
-  // Starts the application and runs GTK's main loop until the program ends; the exit status.
-  int run(Application& app);
+  // Starts the program and runs GTK's main loop until it ends; the exit status.
+  int run(Host& host);
 
   void show(const std::string& text, const std::string& title, MsgIcon icon) override;
-  WindowFrame frameOf(const std::string& windowName) const override;
+  WindowFrame frameOf(const Window& window) const override;
   ScreenArea screen() const override;
   void showWindow(const Window& window, bool modal) override;
-  void windowsChanged(const std::vector<const Window*>& windows) override;
+  void windowsChanged(const std::vector<WindowChange>& changes) override;
   void windowUnloaded(const Window& window) override;
-  void programEnded(int status) override;
+  void programEnded(ExitStatus status) override;
 
   struct NativeControl;
   struct NativeWindow;
@@ -46,8 +46,10 @@ class GtkFrontEnd final : public FrontEnd {
   // The window and control a widget of ours belongs to; both null when none.
   std::pair<NativeWindow*, NativeControl*> owner(const GtkWidget* widget);
   GtkWindow* activeNativeWindow();
-  void apply(NativeWindow& n, const Window& w);
-  void applyControl(NativeWindow& n, NativeControl& nc, const Control& c, const Window& w);
+  // Whether the program has ended, or no program runs: nothing is reported or shown then.
+  bool over() const { return app_ == nullptr || app_->ended(); }
+  void apply(NativeWindow& n, const WindowChange& change);
+  void applyControl(NativeWindow& n, NativeControl& nc, const Control& c, Changed what);
   void applyFocus(NativeWindow& n, const Window& w);
   void destroy(NativeWindow& n);
   void nameApplication();
@@ -60,6 +62,7 @@ class GtkFrontEnd final : public FrontEnd {
   static gboolean drainOne(gpointer self);
   template <class F>
   std::invoke_result_t<F> guarded(F&& f) noexcept;
+  void failed(const char* what) noexcept;
 
   // Signal handlers.
   static gboolean onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data);
@@ -71,7 +74,7 @@ class GtkFrontEnd final : public FrontEnd {
   static void onFrameAllocated(GtkWidget* inner, GdkRectangle* allocation, gpointer data);
   void placeFrameChildren(NativeWindow& n, NativeControl& frame);
 
-  Application* app_ = nullptr;
+  Host* app_ = nullptr;
   std::vector<std::unique_ptr<NativeWindow>> windows_;
   std::deque<std::function<void()>> reports_;
   guint idle_ = 0;
@@ -80,9 +83,7 @@ class GtkFrontEnd final : public FrontEnd {
   // Set while the widgets are being brought into step: what GTK then signals is our own doing,
   // not the user's, and is not reported back.
   bool syncing_ = false;
-  bool ended_ = false;
   bool named_ = false;
-  int status_ = 0;
   GtkCssProvider* textCss_ = nullptr;
 };
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/application.h"
 #include "cli/exit_status.h"
+#include "installer/installer.h"
 #include "ui/front_ends.h"
 #include "ui/gtk/gtk_front_end.h"
 
@@ -21,6 +21,6 @@ extern "C" __attribute__((visibility("default"))) int instalador_gtk_run(
   }
   std::unique_ptr<inst::MciPort> sound = s.sound("sdl");
   inst::gtk::GtkFrontEnd ui;
-  inst::Application app(s.app(*sound, ui));
-  return ui.run(app);
+  inst::Session session(ui, {s.core, *sound, s.packageFolder});
+  return ui.run(session.host);
 }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/application.h"
+#include "installer/installer.h"
 #include "trace/logged_services.h"
 #include "ui/headless/headless_front_end.h"
 
@@ -12,9 +12,11 @@ int Run(ui::Services& s) {
   std::unique_ptr<MciPort> sound = s.sound("silent");
   HeadlessFrontEnd ui(stdin, stdout);
   trace::LoggedMciPort mciPort(*sound, ui);
-  trace::LoggedSleeper sleeper(s.sleeper, ui);
-  Application app(s.app(mciPort, ui, &sleeper));
-  return ui.run(app);
+  trace::LoggedSleeper sleeper(s.core.sleeper, ui);
+  const Services& core = s.core;
+  Session session(
+      ui, {{core.fs, core.profile, core.env, sleeper, core.events}, mciPort, s.packageFolder});
+  return ui.run(session.host);
 }
 
 }  // namespace inst::headless

@@ -52,18 +52,18 @@ bool ReadLine(std::FILE* in, std::string& line) {
 }  // namespace
 
 void HeadlessFrontEnd::emit(const std::string& line) {
-  if (ended_) return;
+  if (app_ != nullptr && app_->ended()) return;
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fputc('\n', out_);
   std::fflush(out_);
 }
 
-int HeadlessFrontEnd::run(Application& app) {
-  app_ = &app;
-  app.start();
+int HeadlessFrontEnd::run(Host& host) {
+  app_ = &host;
+  host.start();
   serve([] { return false; });
   app_ = nullptr;
-  return app.exitStatus();
+  return host.exitStatus();
 }
 
 void HeadlessFrontEnd::show(const std::string& text, const std::string& title, MsgIcon icon) {
@@ -71,22 +71,23 @@ void HeadlessFrontEnd::show(const std::string& text, const std::string& title, M
 }
 
 void HeadlessFrontEnd::showWindow(const Window& window, bool modal) {
-  shown_.insert(window.name());
   emit(EventLine("show").bare("name", window.name()).bare("modal", modal ? "1" : "0").str());
   if (modal) {
     std::string name = window.name();
-    serve([this, name] { return shown_.count(name) == 0; });
+    serve([this, name] { return app_->find(name) == nullptr; });
   }
 }
 
 void HeadlessFrontEnd::windowUnloaded(const Window& window) {
-  shown_.erase(window.name());
   emit(EventLine("unload").bare("name", window.name()).str());
 }
 
-void HeadlessFrontEnd::programEnded(int status) {
-  emit(EventLine("end").bare("status", std::to_string(status)).str());
-  ended_ = true;
+// The last line: written although the program has ended, as nothing else is.
+void HeadlessFrontEnd::programEnded(ExitStatus status) {
+  const std::string line = EventLine("end").bare("status", std::to_string(Code(status))).str();
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fputc('\n', out_);
+  std::fflush(out_);
 }
 
 void HeadlessFrontEnd::serve(const std::function<bool()>& done) {
@@ -105,16 +106,14 @@ void HeadlessFrontEnd::command(const std::string& line) {
   std::size_t blank = line.find(' ');
   std::string word = line.substr(0, blank);
   std::string arg = blank == std::string::npos ? "" : Trim(line.substr(blank + 1));
-  Window& window = app_->activeWindow();
+  const Window* active = app_->activeWindow();
 
   if (word == "click" && !arg.empty()) {
-    const Control* c = window.find(arg);
+    const Control* c = active ? active->find(arg) : nullptr;
     if (c == nullptr) {
       emit(EventLine("error").quoted("text", "unknown control: " + arg).str());
-    } else if (!window.usable(*c)) {
-      const Control* frame = c->container.empty() ? nullptr : window.find(c->container);
-      const bool shown = c->visible && (frame == nullptr || frame->visible);
-      std::string why = shown ? "disabled" : "hidden";
+    } else if (!active->usable(*c)) {
+      std::string why = active->shownWithContainer(*c) ? "disabled" : "hidden";
       emit(EventLine("error").quoted("text", "control is " + why + ": " + arg).str());
     } else {
       app_->click(arg);
@@ -146,10 +145,8 @@ void HeadlessFrontEnd::command(const std::string& line) {
 }
 
 void HeadlessFrontEnd::dump() {
-  emit(EventLine("apptitle").quoted("text", app_->applicationTitle()).str());
-  std::vector<Window*> windows{&app_->form1()};
-  if (Window* form2 = app_->form2()) windows.push_back(form2);
-  for (Window* w : windows) {
+  emit(EventLine("apptitle").quoted("text", app_->title()).str());
+  for (const Window* w : app_->windows()) {
     emit(EventLine("window")
              .bare("name", w->name())
              .quoted("caption", w->caption)

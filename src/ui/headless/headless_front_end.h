@@ -2,11 +2,10 @@
 
 #include <cstdio>
 #include <functional>
-#include <set>
 #include <string>
 
-#include "app/application.h"
 #include "app/front_end.h"
+#include "app/host.h"
 #include "platform/event_sink.h"
 
 namespace inst::headless {
@@ -18,15 +17,15 @@ class HeadlessFrontEnd final : public FrontEnd, public EventSink {
   // executable for two calls.
   HeadlessFrontEnd(std::FILE* in, std::FILE* out) : in_(in), out_(out) {}
 
-  // Starts the application and serves its windows until it ends; returns the exit status.
-  int run(Application& app);
+  // Starts the program and serves its windows until it ends; returns the exit status.
+  int run(Host& host);
 
   void show(const std::string& text, const std::string& title, MsgIcon icon) override;
   // Headless has no screen and draws no frame: the default frame (none) and screen (1024 x 768
   // pixels, for the windows that open centred) are its own.
   void showWindow(const Window& window, bool modal) override;
   void windowUnloaded(const Window& window) override;
-  void programEnded(int status) override;
+  void programEnded(ExitStatus status) override;
 
   // Writes one event line, unless the program has ended.
   void emit(const std::string& line);
@@ -41,9 +40,7 @@ class HeadlessFrontEnd final : public FrontEnd, public EventSink {
 
   std::FILE* in_;
   std::FILE* out_;
-  Application* app_ = nullptr;
-  std::set<std::string> shown_;
-  bool ended_ = false;
+  Host* app_ = nullptr;
 };
 
 }  // namespace inst::headless

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/application.h"
+#include "installer/installer.h"
 #include "ui/silent/silent_front_end.h"
 
 namespace inst::silent {
@@ -11,10 +11,8 @@ int Run(ui::Services& s) {
   // Only the exit path's close command reaches it: start-up's sound step does not run.
   std::unique_ptr<MciPort> sound = s.sound("silent");
   SilentFrontEnd ui(stderr);
-  AppServices services = s.app(*sound, ui);
-  services.welcomeSound = false;
-  Application app(services);
-  return ui.run(app, s.versions);
+  Session session(ui, {s.core, *sound, s.packageFolder, /*welcomeSound=*/false});
+  return ui.run(session.host, session.installer, s.versions);
 }
 
 }  // namespace inst::silent

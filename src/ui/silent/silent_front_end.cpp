@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/forms.h"
-
 namespace inst::silent {
 namespace {
 
@@ -70,41 +68,30 @@ void SilentFrontEnd::showWindow(const Window& window, bool modal) {
   if (modal && app_) app_->inputClose(window.name());
 }
 
-int SilentFrontEnd::run(Application& app, const std::string& versions) {
-  app_ = &app;
-  app.start();
-  if (app.ended()) return app.exitStatus();
+int SilentFrontEnd::run(Host& host, Installer& installer, const std::string& versions) {
+  app_ = &host;
+  host.start();
+  if (host.ended()) return host.exitStatus();
 
-  Window& form1 = app.form1();
-  std::vector<std::pair<int, std::string>> offered;
-  std::vector<int> ticked;
-  for (int i = 0; i < 4; ++i) {
-    const Control& box = form1.control(Check1(i));
-    if (!box.visible || !box.enabled) continue;
-    offered.emplace_back(i, box.caption);
-    if (box.value != 0) ticked.push_back(i);
-  }
-  const Choice choice = ChooseVersions(versions, offered, ticked);
+  const std::vector<std::pair<int, std::string>> offered = installer.offered();
+  const Choice choice = ChooseVersions(versions, offered, installer.ticked());
   if (!choice.unknown.empty() || choice.boxes.empty()) {
     std::string names;
     for (const auto& [box, name] : offered) names += (names.empty() ? "" : ", ") + name;
     const std::string message = "instalador: a versão \"" + Shown(choice.unknown) +
                                 "\" do JAWS não é oferecida; versões oferecidas: " + names + "\n";
     std::fputs(message.c_str(), err_);
-    app.stop(kStatusNotOffered);
-    return kStatusNotOffered;
+    host.stop(ExitStatus::NotOffered);
+    return host.exitStatus();
   }
-  for (int i = 0; i < 4; ++i) {
-    const bool wanted =
-        std::find(choice.boxes.begin(), choice.boxes.end(), i) != choice.boxes.end();
-    if ((form1.control(Check1(i)).value != 0) != wanted)
-      app.inputChecked(form1.name(), Check1(i), wanted ? 1 : 0);
-  }
-  app.inputPressed(form1.name(), "Command1");
-  if (app.ended()) return app.exitStatus();
+  for (const auto& [box, name] : offered)
+    installer.tick(box,
+                   std::find(choice.boxes.begin(), choice.boxes.end(), box) != choice.boxes.end());
+  installer.install();
+  if (host.ended()) return host.exitStatus();
   // The installation stopped part way and told why; the window would now wait for the user.
-  app.stop(kStatusFailed);
-  return kStatusFailed;
+  host.stop(ExitStatus::Failed);
+  return host.exitStatus();
 }
 
 }  // namespace inst::silent

@@ -4,13 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "app/front_end.h"
+#include "app/host.h"
+#include "installer/installer.h"
 
 namespace inst::silent {
-
-inline constexpr int kStatusNotOffered = 3;
-inline constexpr int kStatusFailed = 4;
 
 // The versions a --versions value chooses among those offered (box index and name, in box
 // order): "all", or names matched without regard to case, duplicates counted once. Empty
@@ -24,8 +22,8 @@ Choice ChooseVersions(const std::string& value,
                       const std::vector<int>& ticked);
 
 // No window is ever shown; every message box text goes to `err` as one UTF-8 text and a line
-// feed. The choice of versions and the press of "&Instalar" go into the application as a
-// toolkit reports them, so the same handlers run as under the window.
+// feed. The choice of versions and the press of "&Instalar" go to the installer as the user's
+// would, so the same handlers run as under the window.
 class SilentFrontEnd final : public FrontEnd {
  public:
   // Messages go to `err` (standard error): C streams, since iostreams would double the
@@ -33,16 +31,16 @@ class SilentFrontEnd final : public FrontEnd {
   explicit SilentFrontEnd(std::FILE* err) : err_(err) {}
 
   // Starts the program, ticks the chosen versions, installs; returns the exit status.
-  int run(Application& app, const std::string& versions);
+  int run(Host& host, Installer& installer, const std::string& versions);
 
   void show(const std::string& text, const std::string& title, MsgIcon icon) override;
   void showWindow(const Window& window, bool modal) override;
   void windowUnloaded(const Window&) override {}
-  void programEnded(int) override {}
+  void programEnded(ExitStatus) override {}
 
  private:
   std::FILE* err_;
-  Application* app_ = nullptr;
+  Host* app_ = nullptr;
 };
 
 }  // namespace inst::silent

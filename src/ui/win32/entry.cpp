@@ -5,7 +5,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "app/application.h"
+#include "installer/installer.h"
 #include "ui/win32/win32_front_end.h"
 
 namespace inst::win32ui {
@@ -22,8 +22,8 @@ int Run(ui::Services& s) {
   const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   std::unique_ptr<MciPort> sound = s.sound("winmm");
   Win32FrontEnd ui(GetModuleHandleW(nullptr));
-  Application app(s.app(*sound, ui));
-  const int status = ui.run(app);
+  Session session(ui, {s.core, *sound, s.packageFolder});
+  const int status = ui.run(session.host);
   if (com) CoUninitialize();
   return status;
 }

@@ -5,11 +5,11 @@
 namespace inst::win32ui {
 
 int TwipsToPixels(double twips, unsigned dpi) {
-  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+  return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
 }
 
 double PixelsToTwips(int pixels, unsigned dpi) {
-  return dpi ? pixels * 1440.0 / dpi : 0;
+  return dpi ? pixels * kTwipsPerInch / dpi : 0;
 }
 
 PixelRect ControlRect(const Window& window, const Control& control, unsigned dpi) {
@@ -22,18 +22,6 @@ PixelRect ControlRect(const Window& window, const Control& control, unsigned dpi
     }
   }
   return r;
-}
-
-bool ShownOnScreen(const Window& window, const Control& control) {
-  if (!control.visible) return false;
-  const Control* frame = control.container.empty() ? nullptr : window.find(control.container);
-  return !frame || frame->visible;
-}
-
-bool EnabledOnScreen(const Window& window, const Control& control) {
-  if (!control.enabled) return false;
-  const Control* frame = control.container.empty() ? nullptr : window.find(control.container);
-  return !frame || frame->enabled;
 }
 
 std::string EditText(std::string_view text) {

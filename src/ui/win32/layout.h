@@ -22,10 +22,6 @@ struct PixelRect {
 };
 PixelRect ControlRect(const Window& window, const Control& control, unsigned dpi);
 
-// Whether the control is shown and takes input: its own state and its container's.
-bool ShownOnScreen(const Window& window, const Control& control);
-bool EnabledOnScreen(const Window& window, const Control& control);
-
 // The text as a Win32 edit control shows it: an edit breaks lines only at CR LF, so every CR
 // LF, lone LF and lone CR becomes CR LF; a NUL, where the control's text would end, becomes a
 // blank so that the rest of the file is still read.

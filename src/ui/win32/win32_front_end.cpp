@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/messages.h"
 #include "ui/win32/accessible_name.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
@@ -44,18 +43,15 @@ UINT IconStyle(MsgIcon icon) {
   return 0;
 }
 
-// Form1 is the program's main window; any other window is a small modal dialog over it.
-bool IsMainWindow(const std::string& name) {
-  return name == "Form1";
+// A window without an owner is a main window of the program; one with an owner is a small
+// modal dialog over it.
+DWORD WindowStyle(bool dialog) {
+  return dialog ? WS_POPUP | WS_CAPTION | WS_SYSMENU
+                : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 }
 
-DWORD WindowStyle(const std::string& name) {
-  return IsMainWindow(name) ? WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX
-                            : WS_POPUP | WS_CAPTION | WS_SYSMENU;
-}
-
-DWORD WindowExStyle(const std::string& name) {
-  return WS_EX_CONTROLPARENT | (IsMainWindow(name) ? WS_EX_APPWINDOW : WS_EX_DLGMODALFRAME);
+DWORD WindowExStyle(bool dialog) {
+  return WS_EX_CONTROLPARENT | (dialog ? WS_EX_DLGMODALFRAME : WS_EX_APPWINDOW);
 }
 
 // No clipping between siblings or of children, as in a dialog: the group box lies above its
@@ -111,16 +107,11 @@ struct Win32FrontEnd::Native {
   const Window* data = nullptr;  // between showing and unloading
   HWND hwnd = nullptr;
   HWND ownerWindow = nullptr;
+  bool dialog = false;  // the window has an owner
   unsigned dpi = 96;
   HFONT dialogFont = nullptr;
   HFONT textFont = nullptr;
-  std::vector<HWND> controls;    // parallel to data->controls()
-  std::vector<Control> applied;  // what the native controls show
-  std::vector<PixelRect> appliedRects;
-  std::vector<int> appliedOrder;  // control indices in z-order
-  bool appliedGeometry = false;
-  std::wstring appliedName;  // the text box's accessible name: the window's caption
-  RECT appliedWindow{};
+  std::vector<HWND> controls;  // parallel to data->controls()
   bool unloaded = false;
 
   int indexOf(HWND control) const {
@@ -158,16 +149,16 @@ Win32FrontEnd::~Win32FrontEnd() {
   if (windowClass_) UnregisterClassW(kWindowClass, instance_);
 }
 
-int Win32FrontEnd::run(Application& app) {
-  app_ = &app;
-  app.start();
-  if (!ended_) pump(nullptr);
+int Win32FrontEnd::run(Host& host) {
+  app_ = &host;
+  host.start();
+  if (!host.ended()) pump(nullptr);
   for (auto& n : windows_) {
     if (n->hwnd) DestroyWindow(n->hwnd);
     n->hwnd = nullptr;
   }
   app_ = nullptr;
-  return ended_ ? status_ : app.exitStatus();
+  return host.exitStatus();
 }
 
 Win32FrontEnd::Native* Win32FrontEnd::nativeOf(const std::string& windowName) const {
@@ -182,9 +173,10 @@ Win32FrontEnd::Native* Win32FrontEnd::nativeOf(HWND hwnd) const {
   return nullptr;
 }
 
-WindowFrame Win32FrontEnd::frameOf(const std::string& windowName) const {
+WindowFrame Win32FrontEnd::frameOf(const Window& window) const {
   const unsigned dpi = SystemDpi();
-  const SIZE outer = OuterSize(100, 100, WindowStyle(windowName), WindowExStyle(windowName), dpi);
+  const bool dialog = !window.owner.empty();
+  const SIZE outer = OuterSize(100, 100, WindowStyle(dialog), WindowExStyle(dialog), dpi);
   return WindowFrame{PixelsToTwips(outer.cx - 100, dpi), PixelsToTwips(outer.cy - 100, dpi)};
 }
 
@@ -204,17 +196,14 @@ Win32FrontEnd::Native& Win32FrontEnd::create(const Window& window) {
   n.owner = this;
   n.name = window.name();
   n.data = &window;
-  // A dialog is owned by the window that is active when it opens.
-  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
-    if (!(*it)->unloaded && (*it)->hwnd) {
-      n.ownerWindow = (*it)->hwnd;
-      break;
-    }
+  n.dialog = !window.owner.empty();
+  if (const Native* owner = n.dialog ? nativeOf(window.owner) : nullptr)
+    n.ownerWindow = owner->hwnd;
   windows_.push_back(std::move(native));
 
   n.dpi = SystemDpi();
-  n.hwnd = CreateWindowExW(WindowExStyle(n.name), kWindowClass, Wide(window.caption).c_str(),
-                           WindowStyle(n.name), CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+  n.hwnd = CreateWindowExW(WindowExStyle(n.dialog), kWindowClass, Wide(window.caption).c_str(),
+                           WindowStyle(n.dialog), CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
                            n.ownerWindow, nullptr, instance_, &n);
   if (!n.hwnd) return n;
   n.dpi = WindowDpi(n.hwnd);
@@ -235,10 +224,6 @@ Win32FrontEnd::Native& Win32FrontEnd::create(const Window& window) {
     }
     n.controls[i] = h;
   }
-  // Nothing applied yet: every state is set by the first sync.
-  n.applied.assign(controls.size(), Control{});
-  n.appliedRects.assign(controls.size(), PixelRect{});
-  for (Control& c : n.applied) c.visible = c.enabled = false;
   layout(n);
   return n;
 }
@@ -262,93 +247,66 @@ void Win32FrontEnd::layout(Native& n) {
       SendMessageW(n.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
   }
-  n.appliedGeometry = false;
-  sync(n);
+  if (n.data) apply(n, Everything(*n.data));
 }
 
-// Brings the native window and its controls into step with the window's data.
-void Win32FrontEnd::sync(Native& n) {
+// Sets what changed in the native window and its controls, from the window's data.
+void Win32FrontEnd::apply(Native& n, const WindowChange& change) {
   if (!n.data || !n.hwnd || n.unloaded) return;
   const Window& w = *n.data;
-  const std::wstring caption = Wide(w.caption);
-  {
-    std::wstring current(static_cast<std::size_t>(GetWindowTextLengthW(n.hwnd)) + 1, L'\0');
-    current.resize(static_cast<std::size_t>(
-        GetWindowTextW(n.hwnd, current.data(), static_cast<int>(current.size()))));
-    if (current != caption) SetWindowTextW(n.hwnd, caption.c_str());
-  }
-  if (caption != n.appliedName) {
+  if (change.what.has(Property::Caption)) {
+    const std::wstring caption = Wide(w.caption);
+    SetWindowTextW(n.hwnd, caption.c_str());
     for (std::size_t i = 0; i < n.controls.size(); ++i)
       if (w.controls()[i].kind == ControlKind::TextBox && n.controls[i])
         SetAccessibleName(n.controls[i], caption);
-    n.appliedName = caption;
   }
-
-  // The client area is the outer size less the frame the data was given; the outer size in
-  // pixels is then whatever this DPI's frame makes of it.
-  const DWORD style = WindowStyle(n.name), exStyle = WindowExStyle(n.name);
-  const SIZE outer = OuterSize(TwipsToPixels(w.clientWidth(), n.dpi),
-                               TwipsToPixels(w.clientHeight(), n.dpi), style, exStyle, n.dpi);
-  const RECT want{TwipsToPixels(w.left, n.dpi), TwipsToPixels(w.top, n.dpi), outer.cx, outer.cy};
-  if (!n.appliedGeometry || !EqualRect(&want, &n.appliedWindow)) {
-    SetWindowPos(n.hwnd, nullptr, want.left, want.top, want.right, want.bottom,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    n.appliedWindow = want;
+  if (change.what.has(Property::Geometry)) {
+    // The client area is the outer size less the frame the data was given; the outer size in
+    // pixels is then whatever this DPI's frame makes of it.
+    const SIZE outer =
+        OuterSize(TwipsToPixels(w.clientWidth(), n.dpi), TwipsToPixels(w.clientHeight(), n.dpi),
+                  WindowStyle(n.dialog), WindowExStyle(n.dialog), n.dpi);
+    SetWindowPos(n.hwnd, nullptr, TwipsToPixels(w.left, n.dpi), TwipsToPixels(w.top, n.dpi),
+                 outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   const std::vector<Control>& controls = w.controls();
-  std::vector<const Control*> order = w.tabOrder();
-  std::vector<int> orderIndices;
-  for (const Control* c : order) orderIndices.push_back(static_cast<int>(c - controls.data()));
-
-  const Control* previous = nullptr;
-  for (const Control* cp : order) {
-    const std::size_t i = static_cast<std::size_t>(cp - controls.data());
+  for (const ControlChange& cc : change.controls) {
+    const Control& c = *cc.control;
+    const std::size_t i = static_cast<std::size_t>(&c - controls.data());
     if (i >= n.controls.size() || !n.controls[i]) continue;
-    const Control& c = *cp;
-    Control& was = n.applied[i];
     HWND h = n.controls[i];
-
-    const DWORD wantStyle = ControlStyle(c, StartsGroup(previous, c));
-    previous = cp;
-    const DWORD kept = static_cast<DWORD>(GetWindowLongPtrW(h, GWL_STYLE)) &
-                       ~static_cast<DWORD>(WS_TABSTOP | WS_GROUP);
-    const DWORD target = kept | (wantStyle & (WS_TABSTOP | WS_GROUP));
-    if (target != static_cast<DWORD>(GetWindowLongPtrW(h, GWL_STYLE)))
-      SetWindowLongPtrW(h, GWL_STYLE, static_cast<LONG_PTR>(target));
-
-    const std::string text = ShownText(c);
-    if (text != ShownText(was) || was.name.empty()) SetWindowTextW(h, Wide(text).c_str());
-
-    // Compared in pixels: a box moves with its frame.
-    const PixelRect r = ControlRect(w, c, n.dpi);
-    if (!n.appliedGeometry || !(r == n.appliedRects[i]) || was.name.empty()) {
+    if (cc.what.has(Property::Caption) || cc.what.has(Property::Text))
+      SetWindowTextW(h, Wide(ShownText(c)).c_str());
+    if (cc.what.has(Property::Geometry)) {
+      const PixelRect r = ControlRect(w, c, n.dpi);
       SetWindowPos(h, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
-      n.appliedRects[i] = r;
     }
-
-    if (c.kind == ControlKind::CheckBox &&
-        SendMessageW(h, BM_GETCHECK, 0, 0) != (c.value ? BST_CHECKED : BST_UNCHECKED))
+    if (c.kind == ControlKind::CheckBox && cc.what.has(Property::Value))
       SendMessageW(h, BM_SETCHECK, c.value ? BST_CHECKED : BST_UNCHECKED, 0);
-
-    const bool enabled = EnabledOnScreen(w, c);
-    if (!IsWindowEnabled(h) != !enabled) EnableWindow(h, enabled);
-    const bool visible = ShownOnScreen(w, c);
-    if (!(GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) != !visible)
-      ShowWindow(h, visible ? SW_SHOWNA : SW_HIDE);
-    was = c;
+    if (cc.what.has(Property::Enabled)) EnableWindow(h, w.enabledWithContainer(c));
+    if (cc.what.has(Property::Visible))
+      ShowWindow(h, w.shownWithContainer(c) ? SW_SHOWNA : SW_HIDE);
   }
-  n.appliedGeometry = true;
 
-  // The dialog manager walks the controls in z-order: it is the tab order.
-  if (orderIndices != n.appliedOrder) {
+  if (change.what.has(Property::TabIndex)) {
+    // The dialog manager walks the controls in z-order: it is the tab order, and its groups
+    // and tab stops follow it.
     HWND after = HWND_TOP;
-    for (int i : orderIndices) {
-      HWND h = n.controls[static_cast<std::size_t>(i)];
+    const Control* previous = nullptr;
+    for (const Control* c : w.tabOrder()) {
+      const std::size_t i = static_cast<std::size_t>(c - controls.data());
+      HWND h = i < n.controls.size() ? n.controls[i] : nullptr;
+      if (!h) continue;
+      const DWORD flags = ControlStyle(*c, StartsGroup(previous, *c)) & (WS_TABSTOP | WS_GROUP);
+      previous = c;
+      const DWORD kept = static_cast<DWORD>(GetWindowLongPtrW(h, GWL_STYLE)) &
+                         ~static_cast<DWORD>(WS_TABSTOP | WS_GROUP);
+      SetWindowLongPtrW(h, GWL_STYLE, static_cast<LONG_PTR>(kept | flags));
       SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       after = h;
     }
-    n.appliedOrder = orderIndices;
   }
   applyFocus(n);
 }
@@ -368,7 +326,7 @@ void Win32FrontEnd::applyFocus(Native& n) {
 // The toolkit moved the focus (Tab, an access key, a mouse click): the application hears it
 // before anything else reads the focus.
 void Win32FrontEnd::reportFocus() {
-  if (!app_ || ended_) return;
+  if (over()) return;
   HWND focus = GetFocus();
   if (!focus) return;
   for (auto& np : windows_) {
@@ -385,14 +343,18 @@ void Win32FrontEnd::reportFocus() {
 void Win32FrontEnd::input(Native& n, WPARAM kind, LPARAM argument) {
   // A click that was queued before a message box opened reaches a window the box disables:
   // Windows drops such input, and so does this.
-  if (!app_ || ended_ || n.unloaded || !n.data) return;
+  if (over() || n.unloaded || !n.data) return;
+  const std::size_t index = static_cast<std::size_t>(argument & 0xFFFF);
   if (boxesOpen_ > 0) {
-    sync(n);  // a box the toolkit toggled meanwhile shows the data's value again
+    // A box the toolkit toggled meanwhile shows the data's value again.
+    if (kind == kChecked && index < n.controls.size()) {
+      const Control& c = n.data->controls()[index];
+      SendMessageW(n.controls[index], BM_SETCHECK, c.value ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
     return;
   }
   reportFocus();
-  if (ended_ || n.unloaded || !n.data) return;
-  const std::size_t index = static_cast<std::size_t>(argument & 0xFFFF);
+  if (over() || n.unloaded || !n.data) return;
   const std::vector<Control>& controls = n.data->controls();
   const std::string window = n.name;
   switch (kind) {
@@ -415,9 +377,6 @@ void Win32FrontEnd::input(Native& n, WPARAM kind, LPARAM argument) {
     default:
       break;
   }
-  // Whatever the handler changed, and whatever the toolkit did that the application refused.
-  if (!ended_)
-    for (auto& other : windows_) sync(*other);
 }
 
 void Win32FrontEnd::pump(const Native* modal) {
@@ -429,7 +388,7 @@ void Win32FrontEnd::pump(const Native* modal) {
   };
   ++pumpDepth_;
   MSG msg;
-  while (!ended_ && open()) {
+  while (!over() && open()) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
       // WM_QUIT belongs to the outermost loop.
@@ -449,7 +408,6 @@ void Win32FrontEnd::pump(const Native* modal) {
 }
 
 void Win32FrontEnd::show(const std::string& text, const std::string& title, MsgIcon icon) {
-  if (ended_) return;
   Native* owner = nullptr;
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
     if (!(*it)->unloaded && (*it)->hwnd && IsWindowVisible((*it)->hwnd)) {
@@ -464,15 +422,14 @@ void Win32FrontEnd::show(const std::string& text, const std::string& title, MsgI
 }
 
 void Win32FrontEnd::showWindow(const Window& window, bool modal) {
-  if (ended_) return;
   Native* existing = nativeOf(window.name());
   Native& n = existing && !existing->unloaded ? *existing : create(window);
   n.data = &window;
   if (!n.hwnd) {
-    fail();
+    failed("CreateWindowExW");
     return;
   }
-  sync(n);
+  apply(n, Everything(window));
   if (modal && n.ownerWindow) EnableWindow(n.ownerWindow, FALSE);
   ShowWindow(n.hwnd, SW_SHOW);
   BringToFront(n.hwnd);
@@ -480,13 +437,12 @@ void Win32FrontEnd::showWindow(const Window& window, bool modal) {
   if (modal) pump(&n);
 }
 
-void Win32FrontEnd::windowsChanged(const std::vector<const Window*>& windows) {
-  if (ended_) return;
-  for (const Window* w : windows) {
-    Native* n = nativeOf(w->name());
+void Win32FrontEnd::windowsChanged(const std::vector<WindowChange>& changes) {
+  for (const WindowChange& change : changes) {
+    Native* n = nativeOf(change.window->name());
     if (!n || n->unloaded) continue;
-    n->data = w;
-    sync(*n);
+    n->data = change.window;
+    apply(*n, change);
   }
 }
 
@@ -497,8 +453,9 @@ void Win32FrontEnd::windowUnloaded(const Window& window) {
   n->data = nullptr;
   // The owner is enabled before its dialog goes, so that the system gives it the activation.
   if (n->ownerWindow) EnableWindow(n->ownerWindow, TRUE);
-  for (std::size_t i = 0; i < n->controls.size(); ++i)
-    if (n->controls[i] && !n->appliedName.empty()) ClearAccessibleName(n->controls[i]);
+  for (std::size_t i = 0; i < n->controls.size() && i < window.controls().size(); ++i)
+    if (n->controls[i] && window.controls()[i].kind == ControlKind::TextBox)
+      ClearAccessibleName(n->controls[i]);
   if (n->hwnd) DestroyWindow(n->hwnd);
   n->hwnd = nullptr;
   // The window procedure that reported the click may still be on the stack: the object goes
@@ -508,23 +465,21 @@ void Win32FrontEnd::windowUnloaded(const Window& window) {
   windows_.erase(it);
 }
 
-void Win32FrontEnd::programEnded(int status) {
-  if (ended_) return;
-  ended_ = true;
-  status_ = status;
+void Win32FrontEnd::programEnded(ExitStatus status) {
   for (auto& n : windows_)
     if (n->hwnd) ShowWindow(n->hwnd, SW_HIDE);
-  PostQuitMessage(status);
+  PostQuitMessage(Code(status));
 }
 
 // The front end's own failure (no window could be made, memory ran out in a window procedure):
-// said as the application says an unexpected error, and the end of the program.
-void Win32FrontEnd::fail() {
-  if (ended_) return;
-  const std::wstring title = app_ ? Wide(app_->applicationTitle()) : std::wstring();
-  MessageBoxW(nullptr, Wide(text::kUnexpected).c_str(), title.c_str(),
-              MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-  programEnded(kStatusUnexpected);
+// the host says it as it says any unexpected error, and ends the program.
+void Win32FrontEnd::failed(const char* what) noexcept {
+  if (app_ == nullptr) return;
+  try {
+    app_->fail(what);
+  } catch (...) {
+    app_->fail("");
+  }
 }
 
 LRESULT CALLBACK Win32FrontEnd::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -538,8 +493,11 @@ LRESULT CALLBACK Win32FrontEnd::Procedure(HWND hwnd, UINT message, WPARAM wParam
   // Nothing unwinds into the system's code that called this.
   try {
     return n->owner->handle(*n, message, wParam, lParam);
+  } catch (const std::exception& e) {
+    n->owner->failed(e.what());
+    return 0;
   } catch (...) {
-    n->owner->fail();
+    n->owner->failed("");
     return 0;
   }
 }

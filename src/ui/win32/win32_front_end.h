@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "app/front_end.h"
+#include "app/host.h"
 
 namespace inst::win32ui {
 
@@ -26,16 +26,16 @@ class Win32FrontEnd final : public FrontEnd {
   Win32FrontEnd(const Win32FrontEnd&) = delete;
   Win32FrontEnd& operator=(const Win32FrontEnd&) = delete;
 
-  // Starts the application and runs the message loop until it ends; returns the exit status.
-  int run(Application& app);
+  // Starts the program and runs the message loop until it ends; returns the exit status.
+  int run(Host& host);
 
   void show(const std::string& text, const std::string& title, MsgIcon icon) override;
-  WindowFrame frameOf(const std::string& windowName) const override;
+  WindowFrame frameOf(const Window& window) const override;
   ScreenArea screen() const override;
   void showWindow(const Window& window, bool modal) override;
-  void windowsChanged(const std::vector<const Window*>& windows) override;
+  void windowsChanged(const std::vector<WindowChange>& changes) override;
   void windowUnloaded(const Window& window) override;
-  void programEnded(int status) override;
+  void programEnded(ExitStatus status) override;
 
   struct Native;
 
@@ -49,22 +49,22 @@ class Win32FrontEnd final : public FrontEnd {
   Native& create(const Window& window);
   void destroy(Native& n);
   void layout(Native& n);
-  void sync(Native& n);
+  void apply(Native& n, const WindowChange& change);
   void applyFocus(Native& n);
   void reportFocus();
   void input(Native& n, WPARAM kind, LPARAM argument);
   void pump(const Native* modal);
-  void fail();
+  void failed(const char* what) noexcept;
+  // Whether the program has ended, or none runs: no input is reported then.
+  bool over() const { return app_ == nullptr || app_->ended(); }
 
   HINSTANCE instance_;
   ATOM windowClass_ = 0;
-  Application* app_ = nullptr;
+  Host* app_ = nullptr;
   std::vector<std::unique_ptr<Native>> windows_;
   std::vector<std::unique_ptr<Native>> graveyard_;
   int pumpDepth_ = 0;
   int boxesOpen_ = 0;
-  bool ended_ = false;
-  int status_ = 0;
 };
 
 }  // namespace inst::win32ui

@@ -55,26 +55,6 @@ TEST(Win32Layout, ControlsInAFrameArePlacedFromItsCornerEachStepRounded) {
   EXPECT_EQ(ControlRect(w, w.control("Frame1"), 96), (PixelRect{8, 8, 0, 0}));
 }
 
-TEST(Win32Layout, AHiddenOrDisabledFrameHidesOrDisablesItsBoxes) {
-  struct Case {
-    bool frameVisible, frameEnabled, boxVisible, boxEnabled, shown, enabled;
-  } cases[] = {
-      {true, true, true, true, true, true},
-      {false, true, true, true, false, true},
-      {true, false, true, true, true, false},
-      {true, true, false, false, false, false},
-  };
-  for (const Case& c : cases) {
-    Window w = FrameWithBox();
-    w.control("Frame1").visible = c.frameVisible;
-    w.control("Frame1").enabled = c.frameEnabled;
-    w.control("Check1(1)").visible = c.boxVisible;
-    w.control("Check1(1)").enabled = c.boxEnabled;
-    EXPECT_EQ(ShownOnScreen(w, w.control("Check1(1)")), c.shown);
-    EXPECT_EQ(EnabledOnScreen(w, w.control("Check1(1)")), c.enabled);
-  }
-}
-
 TEST(Win32Layout, EveryLineBreakBecomesTheEditsCrLf) {
   struct Case {
     std::string in, out;

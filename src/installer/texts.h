@@ -13,15 +13,5 @@ inline constexpr const char* kNoneTicked =
 inline constexpr const char* kInstallDone =
     "Instalação concluída com êxito.\nPor favor, reinicie o JAWS.";
 inline constexpr const char* kInstallFailed = "Não foi possível concluir a instalação.";
-// An error nothing in the program expected; the line after it names what failed.
-inline constexpr const char* kUnexpected =
-    "Ocorreu um erro inesperado e o instalador precisa ser encerrado.";
 
 }  // namespace inst::text
-
-namespace inst {
-
-// The exit status after an error nothing in the program expected (as sysexits' EX_SOFTWARE).
-inline constexpr int kStatusUnexpected = 70;
-
-}  // namespace inst

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "info/info_window.h"
+#include "installer/info_window.h"
 
 namespace inst {
 namespace {

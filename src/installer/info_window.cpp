@@ -1,5 +1,6 @@
-#include "info/info_window.h"
+#include "installer/info_window.h"
 
+#include "installer/names.h"
 #include "platform/code_page.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
@@ -56,14 +57,14 @@ std::string DecodeInfoText(std::string_view bytes) {
   return fromAnsi(bytes);
 }
 
-void LoadForm2(Window& form2, Profile& profile, const std::string& exeFolder) {
-  const std::string infoIniPath = exeFolder + "\\setup.ini";
+void LoadForm2(Window& form2, Profile& profile, const std::string& packageFolder) {
+  const std::string infoIniPath = packageFolder + "\\setup.ini";
   form2.caption = ReadIniValue(profile, setup::kInfo, setup::kInfoTitle, infoIniPath);
-  form2.cancelButton = "Sair";
+  form2.cancelButton = std::string(form2::kExit);
   form2.width = 10000;
   form2.height = 7000;
-  Control& text = form2.control("Text1");
-  Control& sair = form2.control("Sair");
+  Control& text = form2.control(form2::kText);
+  Control& sair = form2.control(form2::kExit);
   text.top = 100;
   text.left = 100;
   text.width = form2.width - 200;
@@ -72,15 +73,15 @@ void LoadForm2(Window& form2, Profile& profile, const std::string& exeFolder) {
   sair.left = static_cast<float>(text.width / 2 + text.left - sair.width / 2);
 }
 
-void LoadInfoFile(FileSystem& fs, const std::string& exeFolder, const std::string& fileName,
+void LoadInfoFile(FileSystem& fs, const std::string& packageFolder, const std::string& fileName,
                   const std::function<Window&()>& form2) {
-  const std::string path = exeFolder + "\\Info\\" + fileName;
+  const std::string path = packageFolder + "\\Info\\" + fileName;
   if (!fs.normalFileExists(path)) return;
   std::string bytes;
   // A file that exists but cannot be read loads nothing, like a missing one.
   if (!fs.readFile(path, bytes)) return;
   Window& window = form2();
-  window.control("Text1").text = DecodeInfoText(bytes);
+  window.control(form2::kText).text = DecodeInfoText(bytes);
 }
 
 }  // namespace inst

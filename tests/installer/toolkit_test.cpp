@@ -1,4 +1,4 @@
-// The application driven two ways: by headless's own dialog rules (click, key), and by a front
+// The installer driven two ways: by headless's own dialog rules (click, key), and by a front
 // end that plays a native toolkit, which moves the focus and toggles boxes itself and reports
 // what it did. Both must leave the same program behind.
 
@@ -9,9 +9,9 @@
 #include <map>
 #include <stdexcept>
 
-#include "app/application.h"
-#include "app/messages.h"
 #include "audio/fakes.h"
+#include "installer/installer.h"
+#include "installer/texts.h"
 #include "support/jaws_sandbox.h"
 
 namespace inst {
@@ -20,10 +20,11 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// Holds its own copy of every shown window, as native controls would, and logs what it is told.
+// Holds its own copy of every shown window, as native controls would, changes in it only the
+// properties it is told changed, and logs what it is told.
 class ToolkitFrontEnd final : public FrontEnd {
  public:
-  Application* app = nullptr;
+  Host* app = nullptr;
   std::map<std::string, Window> native;
   std::vector<std::string> events;
   std::vector<Box> boxes;
@@ -33,7 +34,7 @@ class ToolkitFrontEnd final : public FrontEnd {
   std::function<void(const std::string& name)> onChanged;
   WindowFrame frame{120, 405};
 
-  WindowFrame frameOf(const std::string&) const override { return frame; }
+  WindowFrame frameOf(const Window&) const override { return frame; }
   void show(const std::string& text, const std::string& title, MsgIcon icon) override {
     boxes.push_back({text, title, icon});
     events.push_back("msgbox");
@@ -45,18 +46,42 @@ class ToolkitFrontEnd final : public FrontEnd {
     for (int guard = 0; guard < 3 && native.count(w.name()) && !app->ended(); ++guard) whileModal();
     ASSERT_TRUE(native.count(w.name()) == 0 || app->ended()) << "the modal loop never ended";
   }
-  void windowsChanged(const std::vector<const Window*>& windows) override {
-    for (const Window* w : windows) {
-      native.insert_or_assign(w->name(), *w);
-      events.push_back("changed " + w->name());
-      if (onChanged) onChanged(w->name());
+  void windowsChanged(const std::vector<WindowChange>& changes) override {
+    for (const WindowChange& change : changes) {
+      apply(change);
+      events.push_back("changed " + change.window->name());
+      if (onChanged) onChanged(change.window->name());
+    }
+  }
+  void apply(const WindowChange& change) {
+    const Window& from = *change.window;
+    Window& to = native.at(from.name());
+    if (change.what.has(Property::Caption)) to.caption = from.caption;
+    if (change.what.has(Property::Geometry)) {
+      to.left = from.left, to.top = from.top, to.width = from.width, to.height = from.height;
+      to.frame = from.frame;
+    }
+    if (change.what.has(Property::Focus)) to.setFocus(from.focus());
+    for (const ControlChange& cc : change.controls) {
+      const Control& c = *cc.control;
+      Control& t = to.control(c.name);
+      if (cc.what.has(Property::Caption)) t.caption = c.caption;
+      if (cc.what.has(Property::Text)) t.text = c.text;
+      if (cc.what.has(Property::Value)) t.value = c.value;
+      if (cc.what.has(Property::Enabled)) t.enabled = c.enabled;
+      if (cc.what.has(Property::Visible)) t.visible = c.visible;
+      if (cc.what.has(Property::Geometry)) t.left = c.left, t.top = c.top, t.width = c.width;
+      if (cc.what.has(Property::Geometry)) t.height = c.height;
+      if (cc.what.has(Property::TabIndex)) t.tabIndex = c.tabIndex, t.tabStop = c.tabStop;
     }
   }
   void windowUnloaded(const Window& w) override {
     native.erase(w.name());
     events.push_back("unload " + w.name());
   }
-  void programEnded(int status) override { events.push_back("end " + std::to_string(status)); }
+  void programEnded(ExitStatus status) override {
+    events.push_back("end " + std::to_string(Code(status)));
+  }
 
   // What the toolkit does on its own, then reports.
   void focus(const std::string& window, const std::string& control) {
@@ -115,13 +140,14 @@ class ToolkitTest : public ::testing::Test {
               "InfoTitle=Leia-me\r\n" +
                   more);
   }
-  Window& form1() { return app.form1(); }
+  const Window& form1() { return *app.find("Form1"); }
 
   testing::JawsSandbox box;
   RecordingPort port;
   ThrowingProfile profile{box.profile()};
   ToolkitFrontEnd ui;
-  Application app{{box.fs(), profile, box.env(), box.sleeper(), port, ui, box.exe()}};
+  Session session{ui, {{box.fs(), profile, box.env(), box.sleeper()}, port, box.exe()}};
+  Host& app = session.host;
 };
 
 TEST_F(ToolkitTest, FormOneOpensWithTheClientAreaOfTheDesignWhateverTheFrame) {
@@ -154,6 +180,8 @@ TEST_F(ToolkitTest, WhatTheDataRefusesIsPutBackInTheToolkit) {
   EXPECT_EQ(form1().control("Check1(2)").value, 0);
   EXPECT_EQ(ui.native.at("Form1").control("Check1(2)").value, 0);
   EXPECT_THAT(ui.events, ElementsAre("show Form1", "changed Form1"));
+  // What it was told changed, and only that, brought all of it back into step.
+  EXPECT_EQ(ui.native.at("Form1"), form1());
 }
 
 TEST_F(ToolkitTest, AfterTheInformationWindowTheFocusIsOnCommandOne) {
@@ -170,9 +198,9 @@ TEST_F(ToolkitTest, AfterTheInformationWindowTheFocusIsOnCommandOne) {
   ui.click("Form1", "Command3");
   EXPECT_FALSE(app.ended());
   const Window* form2Shown = nullptr;
-  EXPECT_EQ(app.form2(), form2Shown);
+  EXPECT_EQ(app.find("Form2"), form2Shown);
   EXPECT_EQ(form1().focus(), "Command1");
-  EXPECT_EQ(ui.native.at("Form1").focus(), "Command1");
+  EXPECT_EQ(ui.native.at("Form1"), form1());
   // The handler's move of the focus reached the toolkit before Form2 opened, and again after.
   EXPECT_THAT(ui.events, ElementsAre("show Form1", "changed Form1", "show Form2", "unload Form2",
                                      "changed Form1"));
@@ -205,10 +233,10 @@ TEST_F(ToolkitTest, AnErrorInsideAModalWindowEndsTheProgramThere) {
   };
   ui.click("Form1", "Command3");
   EXPECT_TRUE(app.ended());
-  EXPECT_EQ(app.exitStatus(), kStatusUnexpected);
+  EXPECT_EQ(app.exitStatus(), Code(ExitStatus::Unexpected));
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].icon, MsgIcon::Critical);
-  EXPECT_THAT(ui.boxes[0].text, HasSubstr(text::kUnexpected));
+  EXPECT_THAT(ui.boxes[0].text, HasSubstr(kUnexpected));
   EXPECT_THAT(ui.boxes[0].text, HasSubstr("the toolkit broke"));
   // Nothing runs after the end, not the rest of the handler that opened Form2.
   const std::vector<std::string> atEnd = ui.events;
@@ -223,9 +251,9 @@ TEST_F(ToolkitTest, AnErrorFromABackEndIsACriticalMessageAndAnEnd) {
   app.start();
   ui.click("Form1", "Command1");
   EXPECT_TRUE(app.ended());
-  EXPECT_EQ(app.exitStatus(), kStatusUnexpected);
+  EXPECT_EQ(app.exitStatus(), Code(ExitStatus::Unexpected));
   ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0], (Box{std::string(text::kUnexpected) + "\nthe profile back end broke",
+  EXPECT_EQ(ui.boxes[0], (Box{std::string(kUnexpected) + "\nthe profile back end broke",
                               "Instalador", MsgIcon::Critical}));
   EXPECT_EQ(ui.events.back(), "end 70");
   EXPECT_EQ(box.read(box.user("17.0", "enu") + "\\leitor.jss"), "<missing>");
@@ -235,17 +263,17 @@ TEST_F(ToolkitTest, AnErrorFromABackEndIsACriticalMessageAndAnEnd) {
 TEST_F(ToolkitTest, DialogRulesAndToolkitReportsAgree) {
   struct Way {
     const char* name;
-    std::function<void(Application&, ToolkitFrontEnd&)> tickAndInstall;
+    std::function<void(Host&, ToolkitFrontEnd&)> tickAndInstall;
   };
   const Way ways[] = {
       {"dialog rules",
-       [](Application& a, ToolkitFrontEnd&) {
+       [](Host& a, ToolkitFrontEnd&) {
          a.key(Key::Tab);
          a.key(Key::Space);
          a.key(Key::Alt, 'I');
        }},
       {"toolkit",
-       [](Application&, ToolkitFrontEnd& t) {
+       [](Host&, ToolkitFrontEnd& t) {
          t.focus("Form1", "Check1(1)");
          t.toggle("Form1", "Check1(1)");
          t.click("Form1", "Command1");
@@ -258,8 +286,10 @@ TEST_F(ToolkitTest, DialogRulesAndToolkitReportsAgree) {
     sandbox.populate({"enu"});
     ToolkitFrontEnd toolkit;
     RecordingPort sound;
-    Application a({sandbox.fs(), sandbox.profile(), sandbox.env(), sandbox.sleeper(), sound,
-                   toolkit, sandbox.exe()});
+    Session run(toolkit, {{sandbox.fs(), sandbox.profile(), sandbox.env(), sandbox.sleeper()},
+                          sound,
+                          sandbox.exe()});
+    Host& a = run.host;
     toolkit.app = &a;
     a.start();
     way.tickAndInstall(a, toolkit);
