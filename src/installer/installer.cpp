@@ -9,10 +9,10 @@
 #include "installer/texts.h"
 #include "jaws/discovery.h"
 #include "jaws/layout.h"
-#include "text/event_line.h"
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
+#include "text/event_line.h"
 #include "trace/logged_services.h"
 
 namespace inst {
