@@ -15,9 +15,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::array<std::string_view, 5> kPackageNames = {"Setup.ini", "pastascripts", "Audio",
-                                                          "Info", "Extras"};
+                                                           "Info", "Extras"};
 
-fs::path ToPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+fs::path ToPath(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
 std::string Text(const fs::path& path) {
   const std::u8string u8 = path.u8string();
   return std::string(u8.begin(), u8.end());
@@ -73,12 +75,13 @@ Status Collect(const fs::path& path, const std::string& name, std::vector<Item>&
   const fs::file_status link = fs::symlink_status(path, ec), target = fs::status(path, ec);
   const bool folder = fs::is_directory(target) && !fs::is_symlink(link);
   if (!folder && !fs::is_regular_file(target))
-    return Status::failure(Text(path), "não é um arquivo comum nem uma pasta; não pode ir no pacote");
+    return Status::failure(Text(path),
+                           "não é um arquivo comum nem uma pasta; não pode ir no pacote");
   if (const std::string problem = NameProblem(name, folder); !problem.empty())
     return Status::failure(Text(path), "este nome não pode ir no pacote (" + problem + ")");
   if (items.size() >= kMaxEntries)
-    return Status::failure(Text(path), "arquivos demais para um pacote (mais de " +
-                                           std::to_string(kMaxEntries) + ")");
+    return Status::failure(
+        Text(path), "arquivos demais para um pacote (mais de " + std::to_string(kMaxEntries) + ")");
   items.push_back({name, path, folder});
   if (!folder) return Status::success();
   std::vector<fs::path> children;
@@ -118,7 +121,7 @@ Status CopyProgram(FileSource& program, const std::string& executable, std::ostr
   Payload payload;
   if (Status s = Named(LocatePayload(program, payload), executable); !s) return s;
   const ExecutableLayout layout = ReadExecutableLayout(program);
-  const std::uint64_t end = payload.present         ? payload.begin
+  const std::uint64_t end = payload.present        ? payload.begin
                             : layout.signatureSize ? layout.signatureOffset
                                                    : program.size();
   std::vector<char> buffer(64 * 1024);
@@ -193,7 +196,8 @@ Status WriteBundle(const std::string& executable, const std::string& packageFold
       if (!writer.addFile(item.name, in)) return Status::failure(Text(item.path), writer.error());
     }
     if (!writer.finish() || !out.flush())
-      return Status::failure(Text(partial), writer.error().empty() ? "erro de escrita" : writer.error());
+      return Status::failure(Text(partial),
+                             writer.error().empty() ? "erro de escrita" : writer.error());
     return Status::success();
   }();
   std::error_code ec;

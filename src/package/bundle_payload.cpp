@@ -20,7 +20,7 @@ constexpr std::uint16_t kUtf8Flag = 0x0800;
 // 2.0, made on Unix so that the external attributes carry a mode that ZIP tools restore.
 constexpr std::uint16_t kVersion = 20, kMadeBy = (3 << 8) | 20;
 constexpr std::uint16_t kDosDate1980 = (0 << 9) | (1 << 5) | 1;  // fixed: the same package
-                                                                   // gives the same bytes
+                                                                 // gives the same bytes
 // The trailer is the end record's comment, so the archive stays a well-formed ZIP to its last
 // byte and ZIP tools show it as readable text.
 constexpr std::string_view kTrailerTag = "INSTALADOR-PACOTE 1 ";
@@ -29,9 +29,11 @@ constexpr std::size_t kTrailer = kTrailerTag.size() + 16 + 1 + 16 + 1;
 // The package's own top-level names; nothing else travels in a bundle.
 constexpr std::string_view kSetupIni = "SETUP.INI";
 constexpr std::array<std::string_view, 4> kPackageFolders = {"PASTASCRIPTS", "AUDIO", "INFO",
-                                                            "EXTRAS"};
+                                                             "EXTRAS"};
 
-std::uint16_t Get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t Get16(const unsigned char* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t Get32(const unsigned char* p) {
   return static_cast<std::uint32_t>(Get16(p)) | static_cast<std::uint32_t>(Get16(p + 2)) << 16;
 }
@@ -67,7 +69,11 @@ bool ReadAt(ByteSource& source, std::uint64_t offset, void* into, std::size_t co
 bool ValidUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
-    const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    const std::size_t n = c < 0x80         ? 1
+                          : (c >> 5) == 6  ? 2
+                          : (c >> 4) == 14 ? 3
+                          : (c >> 3) == 30 ? 4
+                                           : 0;
     if (n == 0 || (n == 2 && c < 0xC2) || i + n > s.size()) return false;
     for (std::size_t k = 1; k < n; ++k)
       if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
@@ -95,7 +101,8 @@ bool ParseHex(std::string_view text, std::uint64_t& value) {
 
 std::string Hex16(std::uint64_t v) {
   std::string s(16, '0');
-  for (int i = 15; i >= 0; --i, v >>= 4) s[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[v & 15];
+  for (int i = 15; i >= 0; --i, v >>= 4)
+    s[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[v & 15];
   return s;
 }
 
@@ -108,7 +115,8 @@ void ReadPe(ByteSource& source, ExecutableLayout& layout) {
   const std::uint16_t sections = Get16(coff + 6), optionalSize = Get16(coff + 20);
   const std::uint64_t optional = pe + 24;
   unsigned char opt[240] = {};
-  if (optionalSize < 96 || !ReadAt(source, optional, opt, std::min<std::size_t>(optionalSize, sizeof opt)))
+  if (optionalSize < 96 ||
+      !ReadAt(source, optional, opt, std::min<std::size_t>(optionalSize, sizeof opt)))
     return;
   const bool plus = Get16(opt) == 0x20b;
   if (!plus && Get16(opt) != 0x10b) return;
@@ -117,7 +125,8 @@ void ReadPe(ByteSource& source, ExecutableLayout& layout) {
   for (std::uint16_t i = 0; i < sections; ++i) {
     unsigned char section[40];
     if (!ReadAt(source, optional + optionalSize + 40u * i, section, sizeof section)) return;
-    if (Get32(section + 16) != 0) end = std::max<std::uint64_t>(end, Get32(section + 20) + std::uint64_t{Get32(section + 16)});
+    if (Get32(section + 16) != 0)
+      end = std::max<std::uint64_t>(end, Get32(section + 20) + std::uint64_t{Get32(section + 16)});
   }
   // Unstripped MinGW programs keep their COFF symbols and strings after the sections.
   if (const std::uint64_t symbols = Get32(coff + 12); symbols != 0) {
@@ -129,7 +138,8 @@ void ReadPe(ByteSource& source, ExecutableLayout& layout) {
   layout.checksumField = optional + 64;
   if (optionalSize >= directories + 5 * 8 && Get32(opt + directories - 4) > 4) {
     layout.securityEntry = optional + directories + 4 * 8;
-    const std::uint64_t offset = Get32(opt + directories + 32), size = Get32(opt + directories + 36);
+    const std::uint64_t offset = Get32(opt + directories + 32),
+                        size = Get32(opt + directories + 36);
     // Signing puts the table last (the file padded to 8 bytes first); one elsewhere is not ours
     // to step over.
     if (size != 0 && offset >= layout.imageEnd && offset + size <= source.size() &&
@@ -142,15 +152,21 @@ void ReadPe(ByteSource& source, ExecutableLayout& layout) {
 
 void ReadElf(ByteSource& source, ExecutableLayout& layout) {
   unsigned char h[64];
-  if (!ReadAt(source, 0, h, sizeof h) || std::memcmp(h, "\x7f" "ELF", 4) != 0 || h[4] != 2 ||
-      h[5] != 1)
+  if (!ReadAt(source, 0, h, sizeof h) ||
+      std::memcmp(h,
+                  "\x7f"
+                  "ELF",
+                  4) != 0 ||
+      h[4] != 2 || h[5] != 1)
     return;  // 64-bit little-endian only: what this program is built as
   const std::uint64_t phoff = Get64(h + 0x20), shoff = Get64(h + 0x28);
   const std::uint16_t phsize = Get16(h + 0x36), phnum = Get16(h + 0x38);
   const std::uint16_t shsize = Get16(h + 0x3A), shnum = Get16(h + 0x3C);
   std::uint64_t end = 64;
-  if (phnum && phsize >= 56) end = std::max<std::uint64_t>(end, phoff + std::uint64_t{phsize} * phnum);
-  if (shnum && shsize >= 64) end = std::max<std::uint64_t>(end, shoff + std::uint64_t{shsize} * shnum);
+  if (phnum && phsize >= 56)
+    end = std::max<std::uint64_t>(end, phoff + std::uint64_t{phsize} * phnum);
+  if (shnum && shsize >= 64)
+    end = std::max<std::uint64_t>(end, shoff + std::uint64_t{shsize} * shnum);
   for (std::uint16_t i = 0; phsize >= 56 && i < phnum; ++i) {
     unsigned char p[56];
     if (!ReadAt(source, phoff + std::uint64_t{phsize} * i, p, sizeof p)) return;
@@ -207,13 +223,12 @@ Status LocatePayload(ByteSource& source, Payload& payload) {
   }
   char trailer[kTrailer];
   std::uint64_t begin = 0, length = 0;
-  const bool found =
-      end >= kTrailer && ReadAt(source, end - kTrailer, trailer, kTrailer) &&
-      std::string_view(trailer, kTrailerTag.size()) == kTrailerTag &&
-      ParseHex(std::string_view(trailer + kTrailerTag.size(), 16), begin) &&
-      trailer[kTrailerTag.size() + 16] == ' ' &&
-      ParseHex(std::string_view(trailer + kTrailerTag.size() + 17, 16), length) &&
-      trailer[kTrailer - 1] == '\n';
+  const bool found = end >= kTrailer && ReadAt(source, end - kTrailer, trailer, kTrailer) &&
+                     std::string_view(trailer, kTrailerTag.size()) == kTrailerTag &&
+                     ParseHex(std::string_view(trailer + kTrailerTag.size(), 16), begin) &&
+                     trailer[kTrailerTag.size() + 16] == ' ' &&
+                     ParseHex(std::string_view(trailer + kTrailerTag.size() + 17, 16), length) &&
+                     trailer[kTrailer - 1] == '\n';
   if (!found) {
     // An archive right after the program but no trailer: a bundle cut short (an interrupted
     // download), which must not run as a plain installer beside whatever lies in its folder.
@@ -309,7 +324,8 @@ Status WalkEntries(ByteSource& source, const Payload& payload,
       if (!seen.emplace(upper.substr(0, slash), true).first->second)
         return Damaged(shown + " está dentro de um arquivo");
     }
-    if (auto [it, added] = seen.emplace(upper, entry.folder); !added && !(it->second && entry.folder))
+    if (auto [it, added] = seen.emplace(upper, entry.folder);
+        !added && !(it->second && entry.folder))
       return Damaged(shown + " aparece duas vezes");
 
     const std::uint64_t local = Get32(c + 42);
@@ -320,9 +336,8 @@ Status WalkEntries(ByteSource& source, const Payload& payload,
       return Damaged("o cabeçalho de " + shown + " não confere");
     localName.resize(nameSize);
     entry.data = local + kLocalHeader + nameSize + Get16(l + 28);
-    if (!ReadAt(source, local + kLocalHeader, localName.data(), nameSize) ||
-        localName != name || entry.data > payload.directory ||
-        entry.size > payload.directory - entry.data)
+    if (!ReadAt(source, local + kLocalHeader, localName.data(), nameSize) || localName != name ||
+        entry.data > payload.directory || entry.size > payload.directory - entry.data)
       return Damaged("o cabeçalho de " + shown + " não confere");
     previousEnd = entry.data + entry.size;
     if (Status s = each(entry); !s) return s;
@@ -361,8 +376,7 @@ Status Unpack(ByteSource& source, const std::filesystem::path& folder) {
   if (Status s = WalkEntries(source, payload, [](const Entry&) { return Status::success(); }); !s)
     return s;
   Status result = WalkEntries(source, payload, [&](const Entry& entry) {
-    const fs::path target =
-        folder / fs::path(std::u8string(entry.name.begin(), entry.name.end()));
+    const fs::path target = folder / fs::path(std::u8string(entry.name.begin(), entry.name.end()));
     const std::string shown(reinterpret_cast<const char*>(target.u8string().c_str()));
     std::error_code made;
     fs::create_directories(entry.folder ? target : target.parent_path(), made);

@@ -37,8 +37,7 @@ long OwnerPid(std::string_view name) {
 
 Status MakePrivateTempFolder(std::string& path) {
   // mkdtemp makes the folder with mode 0700 and a name nobody could have taken first.
-  std::string pattern =
-      TempBase() + "/" + kTempFolderPrefix + std::to_string(getpid()) + "-XXXXXX";
+  std::string pattern = TempBase() + "/" + kTempFolderPrefix + std::to_string(getpid()) + "-XXXXXX";
   if (!mkdtemp(pattern.data())) return Status::failure(pattern, std::strerror(errno));
   path = pattern;
   return Status::success();

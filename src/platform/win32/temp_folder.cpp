@@ -84,7 +84,8 @@ Status MakePrivateTempFolder(std::string& path) {
     error = CreateDirectoryW(candidate.c_str(), &attributes) ? ERROR_SUCCESS : GetLastError();
   }
   LocalFree(attributes.lpSecurityDescriptor);
-  if (error != ERROR_SUCCESS) return Status::failure(win32::toUtf8(candidate), win32::errorText(error));
+  if (error != ERROR_SUCCESS)
+    return Status::failure(win32::toUtf8(candidate), win32::errorText(error));
   path = win32::toUtf8(candidate);
   return Status::success();
 }
