@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -132,8 +133,10 @@ Status CopyProgram(FileSource& program, const std::string& executable, std::ostr
     out.write(buffer.data(), static_cast<std::streamsize>(n));
     done += n;
   }
-  if (layout.securityEntry != 0 && layout.securityEntry + 8 <= end) {
-    const char zeros[8] = {};
+  const char zeros[8] = {};
+  char entry[8] = {};
+  if (layout.securityEntry != 0 && layout.securityEntry + 8 <= end &&
+      program.read(layout.securityEntry, entry, 8) && std::memcmp(entry, zeros, 8) != 0) {
     out.seekp(static_cast<std::streamoff>(layout.securityEntry)).write(zeros, 8);
     out.seekp(static_cast<std::streamoff>(layout.checksumField)).write(zeros, 4);
     out.seekp(0, std::ios::end);

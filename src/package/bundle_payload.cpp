@@ -375,12 +375,17 @@ Status Unpack(ByteSource& source, const std::filesystem::path& folder) {
   // Everything is checked before the first byte is written; the CRCs only as the bytes pass.
   if (Status s = WalkEntries(source, payload, [](const Entry&) { return Status::success(); }); !s)
     return s;
+  fs::path made;  // the last folder made: files come folder by folder
   Status result = WalkEntries(source, payload, [&](const Entry& entry) {
     const fs::path target = folder / fs::path(std::u8string(entry.name.begin(), entry.name.end()));
     const std::string shown(reinterpret_cast<const char*>(target.u8string().c_str()));
-    std::error_code made;
-    fs::create_directories(entry.folder ? target : target.parent_path(), made);
-    if (made) return Status::failure(shown, made.message());
+    const fs::path parent = entry.folder ? target : target.parent_path();
+    if (parent != made) {
+      std::error_code ec;
+      fs::create_directories(parent, ec);
+      if (ec) return Status::failure(shown, ec.message());
+      made = parent;
+    }
     if (entry.folder) return Status::success();
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     if (!out) return Status::failure(shown, "não foi possível criar o arquivo");

@@ -144,7 +144,7 @@ TEST_F(BundleTest, RoundTripFromThisProgramAndFromItsBundle) {
   Payload payload;
   ASSERT_TRUE(LocatePayload(source, payload) && payload.present);
   EXPECT_EQ(payload.begin, self.size());
-  EXPECT_EQ(second.substr(0, self.size()), self);
+  EXPECT_TRUE(second.compare(0, self.size(), self) == 0);
   ASSERT_TRUE(UnpackPackage(Text(root_ / "b2"), Text(folder("two"))));
   EXPECT_EQ(Tree(root_ / "two"),
             (std::map<std::string, std::string>{
@@ -206,12 +206,14 @@ TEST_F(BundleTest, HostilePayloadsAreRefusedAndLeaveNothing) {
 
 TEST_F(BundleTest, TenThousandEntriesUnpackAndMoreThanTheLimitAreRefused) {
   Files files = {{"Setup.ini", ""}};
+  // A hundred to a folder, as a package lays them out (and as Wine creates them in good time).
   for (int i = 0; files.size() <= kMaxEntries; ++i)
-    files.emplace_back("Extras/" + std::to_string(i), "x");
+    files.emplace_back("Extras/" + std::to_string(i / 100) + "/" + std::to_string(i), "x");
   const std::string tooMany = MemoryBundle(files);
   files.resize(10000);
   ASSERT_TRUE(unpack(MemoryBundle(files), folder("ten")));
-  EXPECT_EQ(std::distance(fs::directory_iterator(root_ / "ten" / "Extras"), {}), 9999);
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(root_ / "ten" / "Extras"), {}),
+            9999 + 100);
   const Status s = unpack(tooMany, folder("more"));
   EXPECT_NE(s.reason().find("arquivos demais"), std::string::npos) << s.reason();
   EXPECT_TRUE(fs::is_empty(root_ / "more"));
@@ -224,6 +226,7 @@ TEST_F(BundleTest, SignedBundleFindsItsPayloadAndABundleOfItDropsTheSignature) {
   bytes += std::string(0x208, 's');
   Put32(bytes, kSecurityEntry, static_cast<std::uint32_t>(table));
   Put32(bytes, kSecurityEntry + 4, 0x208);
+  Put32(bytes, 0x98 + 64, 0x5eed);  // the checksum signing sets
   ASSERT_TRUE(unpack(bytes, folder("into")));
   EXPECT_EQ(ReadAll(root_ / "into" / "pastascripts" / "a.jss"), "a");
 
@@ -234,6 +237,8 @@ TEST_F(BundleTest, SignedBundleFindsItsPayloadAndABundleOfItDropsTheSignature) {
   EXPECT_EQ(ReadAll(root_ / "again.exe").substr(0, 0x400), FakePe());
 }
 
+#ifndef _WIN32
+// On Windows the file system itself refuses such a name.
 TEST_F(BundleTest, PackageNamesThatCannotUnpackEverywhereAreRefusedWhenWriting) {
   WriteAll(root_ / "pkg" / "Setup.ini", "");
   WriteAll(root_ / "pkg" / "Extras" / "aux.txt", "");
@@ -242,6 +247,7 @@ TEST_F(BundleTest, PackageNamesThatCannotUnpackEverywhereAreRefusedWhenWriting) 
   EXPECT_FALSE(fs::exists(root_ / "out"));
   EXPECT_FALSE(fs::exists(root_ / "out.parcial"));
 }
+#endif
 
 #ifndef _WIN32
 TEST_F(BundleTest, A200MegabyteSoundStreamsThroughInFlatMemory) {
