@@ -4,6 +4,8 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "text/ascii.h"
+
 namespace inst {
 
 Window::Window(std::string name, std::string caption_, double width_, double height_)
@@ -104,13 +106,13 @@ char AccessKey(std::string_view caption) {
       ++i;
       continue;
     }
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(caption[i + 1])));
+    return ascii::ToUpper(caption[i + 1]);
   }
   return 0;
 }
 
 const Control* Window::accessKeyTarget(char letter) const {
-  char wanted = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  const char wanted = ascii::ToUpper(letter);
   for (const Control* c : tabOrder()) {
     if (c->kind == ControlKind::TextBox || !usable(*c)) continue;
     if (AccessKey(c->caption) == wanted) return c;

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "text/ascii.h"
+
 namespace inst::cli {
 namespace {
 
@@ -66,7 +68,7 @@ std::string OptionName(std::string_view arg, Syntax syntax, std::string_view& va
   if (hasValue) value = body.substr(equals + 1);
   std::string name(body.substr(0, equals));
   if (!windows) return name;
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  name = ascii::Lower(name);
   for (const auto& [shortName, longName] : kWindowsShort)
     if (name == shortName) return std::string(longName);
   return name;

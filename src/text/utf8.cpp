@@ -60,4 +60,21 @@ void Append(std::string& out, char32_t cp) {
   }
 }
 
+std::u16string ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const CodePoint c = Decode(text, i);
+    const char32_t value = c.length == 0 ? U'\xFFFD' : c.value;
+    i += c.length == 0 ? 1 : c.length;
+    if (value < 0x10000) {
+      out += static_cast<char16_t>(value);
+    } else {
+      out += static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
+    }
+  }
+  return out;
+}
+
 }  // namespace inst::utf8

@@ -20,5 +20,8 @@ CodePoint Decode(std::string_view text, std::size_t at);
 bool IsValid(std::string_view text);
 bool HasNonAscii(std::string_view text);
 void Append(std::string& out, char32_t codePoint);
+// UTF-16 for the system's wide-character calls; a byte that is not text becomes U+FFFD, as
+// Windows' own conversion makes it.
+std::u16string ToUtf16(std::string_view text);
 
 }  // namespace inst::utf8

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/window.h"
+#include "text/utf8.h"
 
 namespace inst::gtk {
 
@@ -41,30 +42,10 @@ std::string DisplayLines(std::string_view text) {
 
 namespace {
 
-// The length of the valid UTF-8 sequence at `at`, or 0.
+// The length of the valid UTF-8 sequence at `at`, or 0. GTK ends a text at a NUL, so a NUL is
+// shown as a replacement character like any byte that is not text.
 std::size_t SequenceLength(std::string_view s, std::size_t at) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[at + k]); };
-  const unsigned char lead = byte(0);
-  std::size_t length;
-  unsigned min;
-  unsigned value;
-  if (lead >= 0x01 && lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead < 0xE0) {
-    length = 2, min = 0x80, value = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead < 0xF0) {
-    length = 3, min = 0x800, value = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead < 0xF5) {
-    length = 4, min = 0x10000, value = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (at + length > s.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(k) & 0xC0u) != 0x80u) return 0;
-    value = (value << 6) | (byte(k) & 0x3Fu);
-  }
-  if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  return length;
+  return s[at] == '\0' ? 0 : utf8::Decode(s, at).length;
 }
 
 }  // namespace

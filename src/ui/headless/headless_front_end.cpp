@@ -3,7 +3,9 @@
 #include <cctype>
 
 #include "platform/code_page.h"
+#include "text/ascii.h"
 #include "text/event_line.h"
+#include "text/trim.h"
 #include "trace/logged_services.h"
 
 namespace inst::headless {
@@ -23,21 +25,11 @@ const char* KindName(ControlKind kind) {
   return "";
 }
 
-std::string Trim(std::string s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
-  std::size_t start = 0;
-  while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start]))) ++start;
-  return s.substr(start);
+std::string Trim(std::string_view s) {
+  return inst::Trim(s, kCWhitespace);
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
+using ascii::EqualIgnoringCase;
 
 // One line without its line feed; false at the end of the input.
 bool ReadLine(std::FILE* in, std::string& line) {
@@ -119,17 +111,17 @@ void HeadlessFrontEnd::command(const std::string& line) {
       app_->click(arg);
     }
   } else if (word == "key" && !arg.empty()) {
-    if (EqualsIgnoringCase(arg, "Tab")) {
+    if (EqualIgnoringCase(arg, "Tab")) {
       app_->key(Key::Tab);
-    } else if (EqualsIgnoringCase(arg, "Shift+Tab")) {
+    } else if (EqualIgnoringCase(arg, "Shift+Tab")) {
       app_->key(Key::ShiftTab);
-    } else if (EqualsIgnoringCase(arg, "Space")) {
+    } else if (EqualIgnoringCase(arg, "Space")) {
       app_->key(Key::Space);
-    } else if (EqualsIgnoringCase(arg, "Enter")) {
+    } else if (EqualIgnoringCase(arg, "Enter")) {
       app_->key(Key::Enter);
-    } else if (EqualsIgnoringCase(arg, "Esc")) {
+    } else if (EqualIgnoringCase(arg, "Esc")) {
       app_->key(Key::Esc);
-    } else if (arg.size() == 5 && EqualsIgnoringCase(arg.substr(0, 4), "Alt+") &&
+    } else if (arg.size() == 5 && EqualIgnoringCase(arg.substr(0, 4), "Alt+") &&
                std::isalnum(static_cast<unsigned char>(arg[4]))) {
       app_->key(Key::Alt, arg[4]);
     } else {

@@ -1,20 +1,17 @@
 #include "ui/silent/silent_front_end.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "text/ascii.h"
+#include "text/trim.h"
 
 namespace inst::silent {
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
+using ascii::Lower;
 
-std::string Trim(const std::string& s) {
-  const std::size_t first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+std::string Trim(std::string_view s) {
+  return inst::Trim(s, kSpacesAndTabs);
 }
 
 // A name as a message quotes it: a value of thousands of characters is cut.

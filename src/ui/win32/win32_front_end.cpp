@@ -2,12 +2,18 @@
 
 #include <algorithm>
 
+#include "text/utf8.h"
 #include "ui/win32/accessible_name.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
 
 namespace inst::win32ui {
 namespace {
+
+std::wstring Wide(std::string_view utf8) {
+  const std::u16string units = utf8::ToUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
+}
 
 constexpr wchar_t kWindowClass[] = L"instalador";
 // Control identifiers start above IDOK and IDCANCEL, which the dialog manager sends for Enter
@@ -17,15 +23,6 @@ constexpr int kFirstControlId = 100;
 // has returned. wParam is the kind, lParam the control's index (and a checkbox's value).
 constexpr UINT kInputMessage = WM_APP + 1;
 enum InputKind : WPARAM { kPressed, kChecked, kEnter, kEsc, kClose };
-
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
 
 UINT IconStyle(MsgIcon icon) {
   switch (icon) {
