@@ -1,0 +1,151 @@
+"""What a blind user hears: Orca reads the GTK front end, and its speech is checked word for word.
+
+Usage: orca_test.py PATH-TO-INSTALADOR
+
+The script runs itself in a PID namespace with Xvfb, openbox, D-Bus and Orca of its own
+(orca.py). Each step types a key and compares what Orca said afterwards, white space
+normalised, with what the user must hear. "caixa de seleção", "botão de apertar", "quadro",
+"alerta" and the key echo ("tab", "espaço") are Orca's own words in Brazilian Portuguese.
+Without Orca or speech-dispatcher the test fails; it does not skip.
+"""
+
+import os
+import subprocess
+import sys
+import unittest
+
+import desktop as d
+import orca_session as orca
+from sandbox import Sandbox
+
+TITLE = 'Instalação do pacote'
+EXE = None
+SESSION = None
+
+# Keys typed into the main window, and every utterance Orca makes after each, in order.
+MAIN_WINDOW = [
+    (None, ['Instalação do pacote quadro.', 'Versões painel.',
+            '17.0 caixa de seleção selecionada.']),
+    ('Tab', ['tab', '16.0 caixa de seleção não selecionada.']),
+    ('Tab', ['tab', 'Informações botão de apertar.']),
+    ('Tab', ['tab', 'Instalar botão de apertar.']),
+    ('Tab', ['tab', 'Sair botão de apertar.']),
+    # Back into the frame: Orca names it again, as for every program.
+    ('Tab', ['tab', 'Versões painel.', '17.0 caixa de seleção selecionada.']),
+    ('space', ['espaço', 'não selecionada']),
+    # The box is named by its title, and its text is said once.
+    ('alt+i', ['alt da esquerda', 'i', 'alerta %s.' % TITLE,
+               'Você precisa marcar pelo menos uma versão do JAWS para instalar os scripts!',
+               'OK botão de apertar.']),
+    ('Escape', ['ESC', 'Instalação do pacote quadro.', 'Instalar botão de apertar.']),
+    ('shift+Tab', ['shift da esquerda', 'Informações botão de apertar.']),
+    ('shift+Tab', ['shift da esquerda', 'Versões painel.',
+                   '16.0 caixa de seleção não selecionada.']),
+    ('shift+Tab', ['shift da esquerda', '17.0 caixa de seleção não selecionada.']),
+    ('space', ['espaço', 'selecionada']),
+    ('alt+o', ['alt da esquerda', 'o', 'Informações diálogo.', 'Informações apenas leitura texto.',
+               'Informações do pacote.']),
+    # Form2 closed: the focus is where its handler put it, on Instalar.
+    ('Escape', ['ESC', 'Instalação do pacote quadro.', 'Instalar botão de apertar.']),
+    ('alt+i', ['alt da esquerda', 'i', 'alerta %s.' % TITLE,
+               'Instalação concluída com êxito.\nPor favor, reinicie o JAWS.',
+               'OK botão de apertar.']),
+]
+# The start-up stop: no Setup.ini, so a box alone, with no window beneath it, and no title
+# to give it (the title comes from Setup.ini).
+START_UP_STOP = [
+    (None, ['alerta.', 'Não foi encontrado o arquivo setup.ini.\n'
+            'Ele é necessário para a instalação!', 'OK botão de apertar.']),
+]
+
+
+class Program:
+    """The installer on Orca's desktop, reading a sandbox JAWS tree."""
+
+    def __init__(self, box):
+        env = {k: v for k, v in SESSION.env.items()
+               if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
+        env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
+                    'AllUsersProfile': box.allusers, 'INSTALADOR_SOUND': 'silent',
+                    # GTK's caches live until exit by design; LeakSanitizer would call them leaks.
+                    'ASAN_OPTIONS': 'detect_leaks=0'})
+        self.proc = subprocess.Popen([EXE, '--ui=gtk', '--package-dir', box.package], env=env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def end(self, timeout=10):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            raise AssertionError('the program did not end')
+        finally:
+            self.stderr = self.proc.stderr.read().decode('utf-8', 'replace')
+            self.proc.stderr.close()
+
+
+def normalised(utterances):
+    return [orca.normalise(u) for u in utterances]
+
+
+class Speech(unittest.TestCase):
+    def hear(self, steps, transcript):
+        """Types each step's key and checks every utterance Orca makes after it."""
+        for key, expected in steps:
+            expected = normalised(expected)
+            mark = SESSION.mark() if key else self.started
+            if key:
+                subprocess.run(['xdotool', 'key', '--clearmodifiers', key], env=SESSION.env,
+                               timeout=d.DEFAULT_WAIT, check=True)
+            SESSION.wait_speech(mark, 10, '%r after %s' % (expected[-1], key or 'the start'),
+                                lambda said: expected[-1] in said)
+            SESSION.wait_quiet()
+            said = SESSION.speech(mark)
+            transcript.append((key or 'start', said))
+            print('%-9s -> %s' % (key or 'start', ' | '.join(said)), flush=True)
+            # Each step is checked on its own: the keys that follow do not depend on it.
+            with self.subTest(after=key or 'the start'):
+                self.assertEqual(said, expected)
+
+    def run_program(self, box, steps, last_key, status):
+        self.started = SESSION.mark()
+        program = Program(box)
+        transcript = []
+        try:
+            self.hear(steps, transcript)
+            subprocess.run(['xdotool', 'key', last_key], env=SESSION.env, timeout=d.DEFAULT_WAIT)
+            self.assertEqual(program.end(), status)
+        finally:
+            if program.proc.poll() is None:
+                program.proc.kill()
+                program.end()
+        for fault in ('-CRITICAL', '-WARNING', 'runtime error:', 'AddressSanitizer'):
+            self.assertNotIn(fault, program.stderr)
+
+    def test_main_window_walk_boxes_and_information(self):
+        box = Sandbox()
+        self.addCleanup(box.remove)
+        # Enter on the success box's OK ends the program after the installation.
+        self.run_program(box, MAIN_WINDOW, 'Return', 0)
+
+    def test_start_up_stop_box(self):
+        box = Sandbox()
+        self.addCleanup(box.remove)
+        os.remove(box.path('pkg', 'Setup.ini'))
+        self.run_program(box, START_UP_STOP, 'Return', 1)
+
+
+if __name__ == '__main__':
+    orca.run_in_namespace(110)
+    EXE = os.path.abspath(sys.argv.pop(1))
+    try:
+        SESSION = orca.Session().__enter__()
+        SESSION.start_orca()
+    except Exception as e:  # noqa: BLE001 -- any start failure is the test's failure
+        print('Orca could not be started: %s' % e, file=sys.stderr)
+        sys.exit(1)
+    try:
+        result = unittest.main(verbosity=2, exit=False).result
+    finally:
+        SESSION.__exit__(None, None, None)
+    sys.exit(0 if result.wasSuccessful() else 1)
