@@ -38,6 +38,8 @@ runpy.run_path(sys.argv[0], run_name='__main__')
 SPEECH = re.compile(r"SPEECH OUTPUT: '(.*?)' ?(?:\{[^\n]*\})?$", re.M | re.S)
 # Orca's log line once it listens; from then on it reads whatever gains the focus.
 READY = 'ORCA: Startup complete'
+SPOKEN = 'SPEECH DISPATCHER: Speaking'
+SILENT = 'SPEECH: Not available'
 
 
 def run_in_namespace(timeout_seconds):
@@ -83,6 +85,7 @@ class Session:
         self.root = root or tempfile.mkdtemp(prefix='instalador-orca-')
         self.log = os.path.join(self.root, 'orca-debug.log')
         self.procs = []
+        self.keep = False  # the folder with Orca's log stays after a failure
 
     def __enter__(self):
         try:
@@ -142,6 +145,13 @@ class Session:
             stderr=subprocess.PIPE)
         self.procs.append(self.orca)
         self.wait_log(lambda: READY in self.text(), timeout, 'Orca to start')
+        # Orca logs what it would say even when speech-dispatcher is not there; what reaches
+        # the dispatcher is logged apart.
+        self.wait_log(lambda: SPOKEN in self.text() or SILENT in self.text(), timeout,
+                      'Orca\'s first words to reach speech-dispatcher')
+        if SILENT in self.text():
+            raise RuntimeError('speech-dispatcher did not start for Orca; log tail:\n' +
+                               self.tail())
 
     def text(self):
         try:
@@ -203,4 +213,8 @@ class Session:
                     proc.wait()
         if getattr(self, 'desktop', None):
             self.desktop.__exit__(None, None, None)
+        if self.keep:
+            print('Orca\'s debug log: ' + self.log, file=sys.stderr)
+        else:
+            shutil.rmtree(self.root, ignore_errors=True)
         return False
