@@ -65,12 +65,15 @@ def normalise(text):
 def pt_br_locale(folder):
     """LOCPATH for a pt_BR.UTF-8 locale: None where the system has one, else one made here."""
     have = subprocess.run(['locale', '-a'], stdout=subprocess.PIPE, check=True).stdout.decode()
-    if any(name.lower().replace('-', '') in ('pt_br.utf8',) for name in have.split()):
+    if 'pt_br.utf8' in have.lower().replace('-', '').split():
         return None
     os.makedirs(folder, exist_ok=True)
-    made = subprocess.run(['localedef', '-i', 'pt_BR', '-f', 'UTF-8',
-                           os.path.join(folder, 'pt_BR.UTF-8')],
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    try:
+        made = subprocess.run(['localedef', '-i', 'pt_BR', '-f', 'UTF-8',
+                               os.path.join(folder, 'pt_BR.UTF-8')],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    except FileNotFoundError:
+        raise RuntimeError('no pt_BR locale, and no localedef to make one (package locales)')
     # localedef warns (status 1) about harmless things and still writes the locale.
     if not os.path.exists(os.path.join(folder, 'pt_BR.UTF-8', 'LC_CTYPE')):
         raise RuntimeError('no pt_BR locale, and localedef could not make one: ' +

@@ -59,75 +59,50 @@ START_UP_STOP = [
 ]
 
 
-class Program:
+def start(box):
     """The installer on Orca's desktop, reading a sandbox JAWS tree."""
-
-    def __init__(self, box):
-        env = {k: v for k, v in SESSION.env.items()
-               if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
-        env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
-                    'AllUsersProfile': box.allusers, 'INSTALADOR_SOUND': 'silent',
-                    # GTK's caches live until exit by design; LeakSanitizer would call them leaks.
-                    'ASAN_OPTIONS': 'detect_leaks=0'})
-        self.proc = subprocess.Popen([EXE, '--ui=gtk', '--package-dir', box.package], env=env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-    def end(self, timeout=10):
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-            raise AssertionError('the program did not end')
-        finally:
-            self.stderr = self.proc.stderr.read().decode('utf-8', 'replace')
-            self.proc.stderr.close()
-
-
-def normalised(utterances):
-    return [orca.normalise(u) for u in utterances]
+    env = {k: v for k, v in SESSION.env.items()
+           if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
+    env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
+                'AllUsersProfile': box.allusers, 'INSTALADOR_SOUND': 'silent',
+                # GTK's caches live until exit by design; LeakSanitizer would call them leaks.
+                'ASAN_OPTIONS': 'detect_leaks=0'})
+    return subprocess.Popen([EXE, '--ui=gtk', '--package-dir', box.package], env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
 class Speech(unittest.TestCase):
-    def hear(self, steps, transcript):
-        """Types each step's key and checks every utterance Orca makes after it."""
-        for key, expected in steps:
-            expected = normalised(expected)
-            mark = SESSION.mark() if key else self.started
-            if key:
-                subprocess.run(['xdotool', 'key', '--clearmodifiers', key], env=SESSION.env,
-                               timeout=d.DEFAULT_WAIT, check=True)
-            SESSION.wait_speech(mark, 10, '%r after %s' % (expected[-1], key or 'the start'),
-                                lambda said: expected[-1] in said)
-            SESSION.wait_quiet()
-            said = SESSION.speech(mark)
-            transcript.append((key or 'start', said))
-            print('%-9s -> %s' % (key or 'start', ' | '.join(said)), flush=True)
-            # Each step is checked on its own: the keys that follow do not depend on it.
-            with self.subTest(after=key or 'the start'):
-                self.assertEqual(said, expected)
-
-    def run_program(self, box, steps, last_key, status):
+    def hear(self, box, steps, last_key, status):
+        """Starts the program, types each step's key and checks every utterance Orca makes
+        after it; then `last_key` ends the program with `status`."""
         SESSION.wait_quiet()
-        self.started = SESSION.mark()
-        program = Program(box)
-        transcript = []
+        mark = SESSION.mark()
+        proc = start(box)
         try:
-            self.hear(steps, transcript)
+            for key, expected in steps:
+                expected = [orca.normalise(u) for u in expected]
+                if key:
+                    mark = SESSION.mark()
+                    subprocess.run(['xdotool', 'key', '--clearmodifiers', key], env=SESSION.env,
+                                   timeout=d.DEFAULT_WAIT, check=True)
+                SESSION.wait_speech(mark, 10, '%r after %s' % (expected[-1], key or 'the start'),
+                                    lambda said: expected[-1] in said)
+                SESSION.wait_quiet()
+                said = SESSION.speech(mark)
+                print('%-9s -> %s' % (key or 'start', ' | '.join(said)), flush=True)
+                # Each step is checked on its own: the keys that follow do not depend on it.
+                with self.subTest(after=key or 'the start'):
+                    self.assertEqual(said, expected)
             subprocess.run(['xdotool', 'key', last_key], env=SESSION.env, timeout=d.DEFAULT_WAIT)
-            self.assertEqual(program.end(), status)
+            self.assertEqual(proc.wait(10), status)
         finally:
-            if program.proc.poll() is None:
-                program.proc.kill()
-                program.end()
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            stderr = proc.stderr.read().decode('utf-8', 'replace')
+            proc.stderr.close()
         for fault in ('-CRITICAL', '-WARNING', 'runtime error:', 'AddressSanitizer'):
-            self.assertNotIn(fault, program.stderr)
-
-    def test_2_main_window_walk_boxes_and_information(self):
-        box = Sandbox()
-        self.addCleanup(box.remove)
-        # Enter on the success box's OK ends the program after the installation.
-        self.run_program(box, MAIN_WINDOW, 'Return', 0)
+            self.assertNotIn(fault, stderr)
 
     # The box comes first, into a desktop where no program has yet ended: when the box is a
     # program's first window and another program has just gone, Orca now and then misses its
@@ -136,7 +111,13 @@ class Speech(unittest.TestCase):
         box = Sandbox()
         self.addCleanup(box.remove)
         os.remove(box.path('pkg', 'Setup.ini'))
-        self.run_program(box, START_UP_STOP, 'Return', 1)
+        self.hear(box, START_UP_STOP, 'Return', 1)
+
+    def test_2_main_window_walk_boxes_and_information(self):
+        box = Sandbox()
+        self.addCleanup(box.remove)
+        # Enter on the success box's OK ends the program after the installation.
+        self.hear(box, MAIN_WINDOW, 'Return', 0)
 
 
 if __name__ == '__main__':
