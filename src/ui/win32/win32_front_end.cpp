@@ -114,7 +114,11 @@ struct Win32FrontEnd::Native {
   unsigned dpi = 96;
   HFONT dialogFont = nullptr;
   HFONT textFont = nullptr;
-  std::vector<HWND> controls;    // parallel to data->controls()
+  std::vector<HWND> controls;  // parallel to data->controls()
+  // Parallel too: a hidden label just before a text box in z-order, carrying the window's
+  // caption. Every screen reader names an edit by the static text before it; the dynamic
+  // annotation alone does not reach one where the platform lacks the service (Wine).
+  std::vector<HWND> labels;
   std::vector<Control> applied;  // what the native controls show
   std::vector<PixelRect> appliedRects;
   std::vector<int> appliedOrder;  // control indices in z-order
@@ -221,9 +225,14 @@ Win32FrontEnd::Native& Win32FrontEnd::create(const Window& window) {
 
   const std::vector<Control>& controls = window.controls();
   n.controls.assign(controls.size(), nullptr);
+  n.labels.assign(controls.size(), nullptr);
   for (std::size_t i = 0; i < controls.size(); ++i) {
     const Control& c = controls[i];
     const bool edit = c.kind == ControlKind::TextBox;
+    if (edit)
+      n.labels[i] = CreateWindowExW(
+          0, L"STATIC", Wide(window.caption).c_str(), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0, n.hwnd,
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), instance_, nullptr);
     HWND h = CreateWindowExW(edit ? WS_EX_CLIENTEDGE : 0, edit ? L"EDIT" : L"BUTTON", L"",
                              ControlStyle(c, false), 0, 0, 0, 0, n.hwnd,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
@@ -279,8 +288,10 @@ void Win32FrontEnd::sync(Native& n) {
   }
   if (caption != n.appliedName) {
     for (std::size_t i = 0; i < n.controls.size(); ++i)
-      if (w.controls()[i].kind == ControlKind::TextBox && n.controls[i])
+      if (w.controls()[i].kind == ControlKind::TextBox && n.controls[i]) {
         SetAccessibleName(n.controls[i], caption);
+        if (n.labels[i]) SetWindowTextW(n.labels[i], caption.c_str());
+      }
     n.appliedName = caption;
   }
 
@@ -344,9 +355,12 @@ void Win32FrontEnd::sync(Native& n) {
   if (orderIndices != n.appliedOrder) {
     HWND after = HWND_TOP;
     for (int i : orderIndices) {
-      HWND h = n.controls[static_cast<std::size_t>(i)];
-      SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      after = h;
+      for (HWND h :
+           {n.labels[static_cast<std::size_t>(i)], n.controls[static_cast<std::size_t>(i)]}) {
+        if (!h) continue;
+        SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = h;
+      }
     }
     n.appliedOrder = orderIndices;
   }
