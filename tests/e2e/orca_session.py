@@ -67,6 +67,8 @@ def pt_br_locale(folder):
     have = subprocess.run(['locale', '-a'], stdout=subprocess.PIPE, check=True).stdout.decode()
     if 'pt_br.utf8' in have.lower().replace('-', '').split():
         return None
+    if os.path.exists(os.path.join(folder, 'pt_BR.UTF-8', 'LC_CTYPE')):
+        return folder  # made for an earlier session of this run
     os.makedirs(folder, exist_ok=True)
     try:
         made = subprocess.run(['localedef', '-i', 'pt_BR', '-f', 'UTF-8',
@@ -82,10 +84,16 @@ def pt_br_locale(folder):
 
 
 class Session:
-    """A desktop with Orca running on it; `env` is the environment for the program to read."""
+    """A desktop with Orca running on it; `env` is the environment for the program to read.
 
-    def __init__(self, root=None):
-        self.root = root or tempfile.mkdtemp(prefix='instalador-orca-')
+    One program to a session: when a program's first window opens just after another program
+    of the desktop has ended, Orca now and then hears nothing from the new one (neither its
+    window's activation nor its focus) and stays silent. A pt_BR locale made for one session
+    (in `locale_folder`) serves the next."""
+
+    def __init__(self, locale_folder):
+        self.root = tempfile.mkdtemp(prefix='instalador-orca-')
+        self.locale_folder = locale_folder
         self.log = os.path.join(self.root, 'orca-debug.log')
         self.procs = []
         self.keep = False  # the folder with Orca's log stays after a failure
@@ -109,7 +117,7 @@ class Session:
                             'AT_SPI_BUS_ADDRESS', 'WAYLAND_DISPLAY', 'LANGUAGE', 'LC_ALL',
                             'XDG_CONFIG_HOME', 'XDG_DATA_HOME', 'XDG_CACHE_HOME')}
         env.update({'HOME': home, 'XDG_RUNTIME_DIR': runtime, 'LANG': 'pt_BR.UTF-8'})
-        locpath = pt_br_locale(os.path.join(self.root, 'locale'))
+        locpath = pt_br_locale(self.locale_folder)
         if locpath:
             env['LOCPATH'] = locpath
         self.env = env
