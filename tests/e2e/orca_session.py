@@ -50,8 +50,10 @@ def run_in_namespace(timeout_seconds):
         if not os.access(tool, os.X_OK):
             sys.exit('%s is missing: install the package orca (scripts/deps)' % tool)
     env = dict(os.environ, **{NAMESPACE_MARK: '1'})
+    # When the script ends, so does every process of its namespace.
     status = subprocess.call(['timeout', '-k', '5', str(timeout_seconds), 'unshare', '--pid',
-                              '--fork', '--mount-proc', sys.executable] + sys.argv, env=env)
+                              '--fork', '--kill-child', '--mount-proc', sys.executable] +
+                             sys.argv, env=env)
     if status == 124:
         print('the Orca run took longer than %d s and was stopped' % timeout_seconds,
               file=sys.stderr)
@@ -146,7 +148,7 @@ class Session:
         with open(os.path.join(home, '.asoundrc'), 'w') as f:
             f.write('pcm.!default { type null }\nctl.!default { type hw card 0 }\n')
 
-    def start_orca(self, timeout=60):
+    def start_orca(self, timeout=30):
         """Starts Orca with fresh settings and waits until it speaks."""
         prefs = os.path.join(self.root, 'orca-prefs')
         os.makedirs(prefs, exist_ok=True)
