@@ -88,10 +88,10 @@ def pt_br_locale(folder):
 class Session:
     """A desktop with Orca running on it; `env` is the environment for the program to read.
 
-    One program to a session: when a program's first window opens just after another program
-    of the desktop has ended, Orca now and then hears nothing from the new one (neither its
-    window's activation nor its focus) and stays silent. A pt_BR locale made for one session
-    (in `locale_folder`) serves the next."""
+    One program to a session: now and then the activation of a program's first window never
+    reaches Orca, which then says neither its title nor, at times, anything at all; it came
+    about far more often for a program started just after another had ended under the same
+    Orca. A pt_BR locale made for one session (in `locale_folder`) serves the next."""
 
     def __init__(self, locale_folder):
         self.root = tempfile.mkdtemp(prefix='instalador-orca-')
