@@ -56,7 +56,13 @@ def run_in_session(timeout_seconds):
 
 
 class Desktop:
-    """Xvfb on a display of its own choosing, with openbox."""
+    """Xvfb on a display of its own choosing, with openbox.
+
+    `before_wm(display)` runs between the two: a screen reader's buses start there.
+    """
+
+    def __init__(self, before_wm=None):
+        self.before_wm = before_wm
 
     def __enter__(self):
         read_end, write_end = os.pipe()
@@ -88,6 +94,12 @@ class Desktop:
         except BaseException:
             self.__exit__(None, None, None)
             raise
+        if self.before_wm:
+            try:
+                self.before_wm(self.display)
+            except BaseException:
+                self.__exit__(None, None, None)
+                raise
         # openbox now and then ends at once while other desktops start beside it; it is tried
         # again before the run gives up.
         for attempt in range(3):

@@ -139,9 +139,12 @@ void GtkFrontEnd::show(const std::string& text, const std::string& title, MsgIco
   GtkWidget* dialog =
       gtk_message_dialog_new(activeNativeWindow(), static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL),
                              MessageType(icon), GTK_BUTTONS_OK, "%s", body.c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), ValidUtf8(title).c_str());
-  // A screen reader names a message box by what it says.
-  atk_object_set_name(gtk_widget_get_accessible(dialog), body.c_str());
+  const std::string caption = ValidUtf8(title);
+  gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
+  // Named by its title, as every program's message box is read: the title, then the text its
+  // labels already carry. Named by the text, a screen reader would say that text twice and
+  // never the title.
+  atk_object_set_name(gtk_widget_get_accessible(dialog), caption.c_str());
   ++boxesOpen_;
   gtk_dialog_run(GTK_DIALOG(dialog));
   --boxesOpen_;

@@ -109,6 +109,10 @@ struct Win32FrontEnd::Native {
   HFONT dialogFont = nullptr;
   HFONT textFont = nullptr;
   std::vector<HWND> controls;  // parallel to data->controls()
+  // Parallel too: a hidden label just before a text box in z-order, carrying the window's
+  // caption. Every screen reader names an edit by the static text before it; the dynamic
+  // annotation alone does not reach one where the platform lacks the service (Wine).
+  std::vector<HWND> labels;
   bool unloaded = false;
 
   int indexOf(HWND control) const {
@@ -207,9 +211,14 @@ Win32FrontEnd::Native& Win32FrontEnd::create(const Window& window) {
 
   const std::vector<Control>& controls = window.controls();
   n.controls.assign(controls.size(), nullptr);
+  n.labels.assign(controls.size(), nullptr);
   for (std::size_t i = 0; i < controls.size(); ++i) {
     const Control& c = controls[i];
     const bool edit = c.kind == ControlKind::TextBox;
+    if (edit)
+      n.labels[i] = CreateWindowExW(
+          0, L"STATIC", Wide(window.caption).c_str(), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0, n.hwnd,
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), instance_, nullptr);
     HWND h = CreateWindowExW(edit ? WS_EX_CLIENTEDGE : 0, edit ? L"EDIT" : L"BUTTON", L"",
                              ControlStyle(c, false), 0, 0, 0, 0, n.hwnd,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
@@ -255,8 +264,10 @@ void Win32FrontEnd::apply(Native& n, const WindowChange& change) {
     const std::wstring caption = Wide(w.caption);
     SetWindowTextW(n.hwnd, caption.c_str());
     for (std::size_t i = 0; i < n.controls.size(); ++i)
-      if (w.controls()[i].kind == ControlKind::TextBox && n.controls[i])
+      if (w.controls()[i].kind == ControlKind::TextBox && n.controls[i]) {
         SetAccessibleName(n.controls[i], caption);
+        if (n.labels[i]) SetWindowTextW(n.labels[i], caption.c_str());
+      }
   }
   if (change.what.has(Property::Geometry)) {
     // The client area is the outer size less the frame the data was given; the outer size in
@@ -301,8 +312,12 @@ void Win32FrontEnd::apply(Native& n, const WindowChange& change) {
       const DWORD kept = static_cast<DWORD>(GetWindowLongPtrW(h, GWL_STYLE)) &
                          ~static_cast<DWORD>(WS_TABSTOP | WS_GROUP);
       SetWindowLongPtrW(h, GWL_STYLE, static_cast<LONG_PTR>(kept | flags));
-      SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      after = h;
+      // A text box's label stays just before it, so that it keeps naming it.
+      for (HWND placed : {n.labels[i], h}) {
+        if (!placed) continue;
+        SetWindowPos(placed, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = placed;
+      }
     }
   }
   applyFocus(n);
