@@ -30,6 +30,10 @@ NativeServices MakeNativeServices();
 // Whether the platform's programs also take options as "/NAME", in any case (/SILENT, /S, /?).
 bool SlashOptions();
 
+// The running executable's own file, absolute (a bundle reads the package it carries from it,
+// and --bundle copies it).
+std::string ExecutablePath();
+
 // The folder the executable lies in, as the installer uses folders: absolute, no trailing
 // separator except at a root.
 std::string ExecutableFolder();

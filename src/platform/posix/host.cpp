@@ -60,6 +60,12 @@ bool SlashOptions() {
   return false;
 }
 
+std::string ExecutablePath() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.string();
+}
+
 std::string ExecutableFolder() {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);

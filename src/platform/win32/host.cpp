@@ -44,10 +44,14 @@ bool SlashOptions() {
   return true;
 }
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
   std::wstring buffer(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-  std::string path = win32::toUtf8(std::wstring_view(buffer.data(), n));
+  return win32::toUtf8(std::wstring_view(buffer.data(), n));
+}
+
+std::string ExecutableFolder() {
+  const std::string path = ExecutablePath();
   const std::size_t end = path.find_last_of("\\/");
   if (end == std::string::npos) return std::string();
   // A drive's root keeps its separator.
