@@ -173,8 +173,34 @@ Status UnpackPackage(const std::string& executable, const std::string& folder) {
   return Named(Unpack(source, ToPath(folder)), executable);
 }
 
+namespace {
+
+// What the output must not be. Replacing the program being copied would lose it (and a
+// running one, on POSIX, would go on running from a deleted file); a read-only file is refused
+// as Windows refuses to replace it, on every platform.
+Status Refused(const std::string& executable, const std::string& output) {
+  const fs::path target = ToPath(output);
+  std::error_code ec;
+  const fs::path folder = target.parent_path();
+  if (!folder.empty() && !fs::is_directory(folder, ec))
+    return Status::failure(output, "a pasta onde gravar não existe");
+  const fs::file_status st = fs::status(target, ec);
+  if (!fs::exists(st)) return Status::success();
+  if (fs::equivalent(target, ToPath(executable), ec))
+    return Status::failure(output, "é o próprio programa que seria copiado; escolha outro nome");
+  if (fs::is_directory(st)) return Status::failure(output, "é uma pasta");
+  constexpr fs::perms write =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  if ((st.permissions() & write) == fs::perms::none)
+    return Status::failure(output, "o arquivo é somente leitura");
+  return Status::success();
+}
+
+}  // namespace
+
 Status WriteBundle(const std::string& executable, const std::string& packageFolder,
                    const std::string& output) {
+  if (Status s = Refused(executable, output); !s) return s;
   std::vector<Item> items;
   if (Status s = CollectPackage(packageFolder, items); !s) return s;
   FileSource program(ToPath(executable));
