@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "platform/sound/silent_device.h"
 #include "platform/win32/wide.h"
@@ -15,6 +17,17 @@
 #include "platform/win32/win32_mci.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_sleeper.h"
+
+// What ends the program when an exception escapes everything (main catches them all; one
+// thrown while another unwinds still can): at once, as the C++ library's default handler does,
+// but without its message. That message, the exception's demangled type on standard error,
+// reaches nobody from a program without a console, and the demangler behind it is 45 KB of a
+// program that must stay small. Defined here, the library's own is not linked.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+  std::abort();
+}
+}  // namespace __gnu_cxx
 
 namespace inst::host {
 namespace {
