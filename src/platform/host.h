@@ -52,6 +52,11 @@ void BinaryStandardStreams();
 // read-only is refused as Windows refuses it, whoever runs the program.
 std::FILE* OpenForAppending(const std::string& path, std::string& why);
 
+// Removes `folder` (a bundle's unpacked package) also when the run is interrupted (Ctrl+C, a
+// polite kill, its terminal or console closing), then ends as the interruption would have ended
+// it. An interruption the program was started to ignore stays ignored.
+void RemoveOnInterrupt(const std::string& folder);
+
 // Loads a module (a shared library) that stays loaded until the process ends; null with the
 // system's reason in `why`.
 void* LoadModule(const std::string& path, std::string& why);

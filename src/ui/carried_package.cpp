@@ -5,6 +5,7 @@
 #include "check/package_check.h"
 #include "cli/exit_status.h"
 #include "package/bundle.h"
+#include "platform/host.h"
 #include "platform/temp_folder.h"
 
 namespace inst::ui {
@@ -44,6 +45,7 @@ bool CarriedPackage::open(const std::string& executable) {
     return false;
   }
   folder_ = folder;
+  host::RemoveOnInterrupt(folder_);
   return true;
 }
 

@@ -10,8 +10,8 @@ namespace inst::ui {
 // The package a bundle carries, unpacked for this run into a private folder under the system's
 // temporary folder. The folder goes when this object does: main holds it for the whole run, and
 // every front end returns to main however the run ends (installed, failed, a start-up stop,
-// Esc, the close box, an unexpected error). A run killed outright leaves its folder to the next
-// start, which removes what dead runs left.
+// Esc, the close box, an unexpected error). An interrupted run removes it as it ends; one killed
+// outright leaves it to the next start, which removes what dead runs left.
 class CarriedPackage {
  public:
   CarriedPackage() = default;

@@ -7,6 +7,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -473,25 +474,29 @@ class Bundle(Case):
                 self.assertEqual(os.listdir(tmp), [])
                 self.assertEqual(snapshot(box.root), before)
 
-    def test_a_killed_runs_folder_goes_with_the_next_start(self):
-        tmp = self.private_tmp()
-        box = self.sandbox()
-        env = dict(os.environ, TMPDIR=tmp, INSTALADOR_SOUND='silent', programfiles=box.programs,
-                   APPDATA=box.appdata, AllUsersProfile=box.allusers)
-        proc = subprocess.Popen([self.bundle, '--ui=headless'], stdin=subprocess.PIPE,
-                                stdout=subprocess.PIPE, env=env)
-        proc.stdin.write(b'dump\n')
-        proc.stdin.flush()
-        self.assertTrue(proc.stdout.readline())  # started: the package is unpacked
-        self.assertEqual(len(os.listdir(tmp)), 1)
-        proc.kill()
-        proc.communicate()
-        self.assertEqual(len(os.listdir(tmp)), 1)
-        other = os.path.join(tmp, 'instalador-1-abcdef')  # a live process's (init's) folder
-        os.makedirs(other)
-        run = self.run_bundle(self.bundle, None, '--check', tmp=tmp)
-        self.assertEqual(run.status, 0, run.err)
-        self.assertEqual(os.listdir(tmp), ['instalador-1-abcdef'])
+    def test_an_interrupted_run_removes_its_folder_and_a_killed_ones_goes_with_the_next(self):
+        for signal_, left in [(signal.SIGINT, 0), (signal.SIGTERM, 0), (signal.SIGKILL, 1)]:
+            with self.subTest(signal_.name):
+                tmp = self.private_tmp()
+                box = self.sandbox()
+                env = dict(os.environ, TMPDIR=tmp, INSTALADOR_SOUND='silent',
+                           programfiles=box.programs, APPDATA=box.appdata,
+                           AllUsersProfile=box.allusers)
+                proc = subprocess.Popen([self.bundle, '--ui=headless'], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, env=env)
+                proc.stdin.write(b'dump\n')
+                proc.stdin.flush()
+                self.assertTrue(proc.stdout.readline())  # started: the package is unpacked
+                self.assertEqual(len(os.listdir(tmp)), 1)
+                proc.send_signal(signal_)
+                proc.communicate()
+                self.assertEqual(proc.returncode, -signal_)
+                self.assertEqual(len(os.listdir(tmp)), left)
+                other = os.path.join(tmp, 'instalador-1-abcdef')  # a live process's (init's)
+                os.makedirs(other)
+                run = self.run_bundle(self.bundle, None, '--check', tmp=tmp)
+                self.assertEqual(run.status, 0, run.err)
+                self.assertEqual(os.listdir(tmp), ['instalador-1-abcdef'])
 
     def test_refusals_write_nothing(self):
         readonly = os.path.join(self.root, 'somente-leitura')

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/plain_files.h"
 #include "platform/sound/silent_device.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_environment.h"
@@ -39,6 +40,15 @@ std::unique_ptr<MciPort> MakeWinmm(const std::string&) {
 // The system reads Windows paths as they are.
 std::unique_ptr<MciPort> MakeSilent(const std::string&) {
   return MakeSilentMciPort([](const std::string& path) { return path; });
+}
+
+std::string gDoomed;  // what an interruption removes
+
+// Runs on a thread of its own, while the program still runs: what the program holds open
+// stays, and goes with the next start's leftovers.
+BOOL WINAPI RemoveDoomed(DWORD) {
+  (void)files::RemoveTree(gDoomed);
+  return FALSE;  // and the system's own handling ends the program
 }
 
 constexpr std::array kSoundDevices{
@@ -104,6 +114,11 @@ std::FILE* OpenForAppending(const std::string& path, std::string& why) {
   std::FILE* file = _wfopen(win32::toWide(path).c_str(), L"ab");
   if (!file) why = std::strerror(errno);
   return file;
+}
+
+void RemoveOnInterrupt(const std::string& folder) {
+  gDoomed = folder;
+  SetConsoleCtrlHandler(RemoveDoomed, TRUE);
 }
 
 void* LoadModule(const std::string& path, std::string& why) {
