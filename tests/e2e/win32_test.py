@@ -146,13 +146,14 @@ class WindowsProgram(unittest.TestCase):
 
     # -- helpers
 
-    def start(self, box, sound=False, extra=()):
+    def start(self, box, sound=False, extra=(), bundle=None):
         env = dict(self.env)
         env.pop('INSTALADOR_SOUND', None)
         if not sound:
             env['INSTALADOR_SOUND'] = 'silent'
-        proc = subprocess.Popen([WINE_RUN, EXE, '--package-dir', 'C:\\pkg', *extra], env=env,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        command = [bundle, *extra] if bundle else [EXE, '--package-dir', 'C:\\pkg', *extra]
+        proc = subprocess.Popen([WINE_RUN, *command], env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
         self.running.append(proc)
         return proc
 
@@ -459,10 +460,17 @@ class WindowsProgram(unittest.TestCase):
             w.setsampwidth(2)
             w.setframerate(8000)
             w.writeframes(b'\0\1' * 8000 * 20)  # 20 seconds
-        proc = self.start(box, sound=True)
-        hwnd = self.form()
-        self.driver('close', hwnd)
-        self.ended(proc, 0)
+        bundle = wine_test.make_bundle(box, 'janela.exe')
+        self.addCleanup(os.remove, bundle)
+        # From a bundle, the sound it plays is a file of its unpacked package: closed first,
+        # so that the package can go.
+        for program in (None, bundle):
+            with self.subTest(bundle=program is not None):
+                proc = self.start(box, sound=True, bundle=program)
+                hwnd = self.form()
+                self.driver('close', hwnd)
+                self.ended(proc, 0)
+                self.assertEqual(wine_test.ours_in_temp(box), [])
 
     def test_screen_reader_action_returns_before_the_box_closes(self):
         proc = self.start(WineSandbox())
@@ -496,7 +504,7 @@ class WindowsProgram(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    EXE = os.path.abspath(sys.argv.pop(1))
+    EXE = sandbox.EXE = os.path.abspath(sys.argv.pop(1))
     DRIVER = os.path.abspath(sys.argv.pop(1))
     WINE_RUN = wine_test.WINE_RUN = os.path.abspath(sys.argv.pop(1))
     SHOTS = os.environ.get('INSTALADOR_SHOTS') or tempfile.mkdtemp(prefix='instalador-shots-')

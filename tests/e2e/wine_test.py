@@ -109,24 +109,31 @@ class CommandLineUnderWine(unittest.TestCase):
         self.assertEqual(self.cli('/check', '/package-dir', 'C:\\nothing')[0], 1)
 
 
+def ours_in_temp(box):
+    """The folders of ours in the user's temporary folder inside the prefix."""
+    temp = subprocess.run([WINE_RUN, 'cmd', '/c', 'echo', '%TEMP%'], capture_output=True,
+                          text=True, check=True).stdout.strip()
+    folder = os.path.join(box.root, *temp[3:].split('\\'))
+    return [n for n in os.listdir(folder) if n.startswith('instalador-')]
+
+
+def make_bundle(box, name):
+    """A bundle of the sandbox's package, at C:\\NAME."""
+    made = subprocess.run([WINE_RUN, sandbox.EXE, '/bundle', 'C:\\' + name, '/package-dir',
+                           'C:\\pkg'], capture_output=True, timeout=120)
+    assert made.returncode == 0, made.stderr
+    return box.path(name)
+
+
 class SignedBundleUnderWine(unittest.TestCase):
     """A bundle signed as authors sign theirs still finds its package, installs, and leaves
     nothing in the temporary folder."""
-
-    def ours_in_temp(self, box):
-        temp = subprocess.run([WINE_RUN, 'cmd', '/c', 'echo', '%TEMP%'], capture_output=True,
-                              text=True, check=True).stdout.strip()
-        folder = os.path.join(box.root, *temp[3:].split('\\'))
-        return [n for n in os.listdir(folder) if n.startswith('instalador-')]
 
     def test_build_sign_verify_and_install(self):
         box = WineSandbox()
         work = tempfile.mkdtemp(prefix='instalador-sign-')
         self.addCleanup(shutil.rmtree, work, True)
-        bundle, signed = box.path('pkg', 'b.exe'), os.path.join(work, 'assinado.exe')
-        made = subprocess.run([WINE_RUN, sandbox.EXE, '/bundle', 'C:\\pkg\\b.exe',
-                               '/package-dir', 'C:\\pkg'], capture_output=True, timeout=120)
-        self.assertEqual(made.returncode, 0, made.stderr)
+        bundle, signed = make_bundle(box, 'b.exe'), os.path.join(work, 'assinado.exe')
         key, cert = os.path.join(work, 'key.pem'), os.path.join(work, 'cert.pem')
         for command in (
                 ['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '1',
@@ -152,7 +159,7 @@ class SignedBundleUnderWine(unittest.TestCase):
             user = box.user(version, 'PTB')
             self.assertEqual(box.read(user + '/notepad.jss'), b'script source\r\n')
             self.assertEqual(box.read(user + '/sub/deep.txt'), b'deep')
-        self.assertEqual(self.ours_in_temp(box), [])
+        self.assertEqual(ours_in_temp(box), [])
 
 
 if __name__ == '__main__':
