@@ -362,9 +362,9 @@ Status WalkEntries(ByteSource& source, const Payload& payload,
         Get16(c + 34) != 0 || (entry.folder && entry.size != 0))
       return Damaged(shown + " usa recursos do ZIP que este programa não grava");
     const std::uint32_t mode = Get32(c + 38) >> 16, type = mode & 0170000;
-    const bool unix = (Get16(c + 4) >> 8) == 3;
+    const bool madeOnUnix = (Get16(c + 4) >> 8) == 3;
     if ((Get32(c + 38) & 0x400) != 0 ||
-        (unix && type != 0 && type != (entry.folder ? 0040000u : 0100000u)))
+        (madeOnUnix && type != 0 && type != (entry.folder ? 0040000u : 0100000u)))
       return Damaged(shown + " é um link ou arquivo especial");
     if (const std::string problem = NameProblem(entry.name, entry.folder); !problem.empty())
       return Damaged("nome não permitido " + shown + ": " + problem);
