@@ -99,7 +99,8 @@ int Run(int argc, char** argv) {
   // front end, the log, the sound) ends before the unpacked folder goes.
   ui::CarriedPackage carried;
   if (options.packageDir.empty()) {
-    if (!carried.open(host::ExecutablePath())) return Code(ExitStatus::StartupStop);
+    if (!carried.open(host::ExecutablePath(), frontEnd != nullptr && !frontEnd->textual))
+      return Code(ExitStatus::StartupStop);
     if (!carried.folder().empty()) folder = carried.folder();
   }
 

@@ -52,6 +52,11 @@ void BinaryStandardStreams();
 // read-only is refused as Windows refuses it, whoever runs the program.
 std::FILE* OpenForAppending(const std::string& path, std::string& why);
 
+// Tells the user of a window front end why the program ends before its window opens (the text
+// is on standard error already): in a message box where the platform has one at hand (Windows,
+// where a program started from its icon has no console), nowhere else.
+void ShowStartupFailure(const std::string& text);
+
 // Removes `folder` (a bundle's unpacked package) also when the run is interrupted (Ctrl+C, a
 // polite kill, its terminal or console closing), then ends as the interruption would have ended
 // it. An interruption the program was started to ignore stays ignored.

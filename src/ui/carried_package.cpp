@@ -11,8 +11,10 @@
 namespace inst::ui {
 namespace {
 
-void Report(const char* what, const Status& s) {
-  std::fprintf(stderr, "instalador: %s%s: %s\n", what, s.path().c_str(), s.reason().c_str());
+void Report(const char* what, const Status& s, bool window = false) {
+  const std::string text = what + s.path() + ": " + s.reason();
+  std::fprintf(stderr, "instalador: %s\n", text.c_str());
+  if (window) host::ShowStartupFailure(text);
 }
 
 }  // namespace
@@ -24,23 +26,23 @@ CarriedPackage::~CarriedPackage() {
   (void)RemoveFolderTree(folder_);
 }
 
-bool CarriedPackage::open(const std::string& executable) {
+bool CarriedPackage::open(const std::string& executable, bool window) {
   // Folders of runs that were killed before they could remove their own.
   RemoveLeftoverTempFolders();
   bool carries = false;
   if (executable.empty()) return true;  // a platform that cannot say: run as a plain program
   if (Status s = bundle::FindPackage(executable, carries); !s) {
-    Report("", s);
+    Report("", s, window);
     return false;
   }
   if (!carries) return true;
   std::string folder;
   if (Status s = MakePrivateTempFolder(folder); !s) {
-    Report("não foi possível criar uma pasta temporária para o pacote: ", s);
+    Report("não foi possível criar uma pasta temporária para o pacote: ", s, window);
     return false;
   }
   if (Status s = bundle::UnpackPackage(executable, folder); !s) {
-    Report("", s);
+    Report("", s, window);
     (void)RemoveFolderTree(folder);
     return false;
   }

@@ -20,8 +20,9 @@ class CarriedPackage {
   ~CarriedPackage();
 
   // Unpacks the package `executable` carries, if it carries one. False, with the reason on
-  // standard error and nothing left behind, when it carries a damaged one or cannot unpack it.
-  bool open(const std::string& executable);
+  // standard error (and in a message box for a window front end) and nothing left behind, when
+  // it carries a damaged one or cannot unpack it.
+  bool open(const std::string& executable, bool window);
   // Where the package lies; empty when the executable carries none.
   const std::string& folder() const { return folder_; }
 

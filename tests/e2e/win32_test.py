@@ -234,6 +234,22 @@ class WindowsProgram(unittest.TestCase):
         self.answer(hwnd)
         self.ended(proc, 1)
 
+        # A bundle whose package is damaged says so before any window, and leaves nothing.
+        bundle = wine_test.make_bundle(WineSandbox(), 'danificado.exe')
+        self.addCleanup(os.remove, bundle)
+        with open(bundle, 'r+b') as f:
+            data = f.read()
+            f.seek(data.index(b'script source'))
+            f.write(b'S')
+        proc = self.start(box, bundle=bundle)
+        hwnd, title, text, icon = self.message()
+        self.assertEqual((title, icon), ('instalador', True))
+        self.assertIn('danificado ou incompleto', text)
+        self.assertEqual(self.driver('wait', 'instalador', '-', 0)['hwnd'], 0)
+        self.answer(hwnd)
+        self.ended(proc, 1)
+        self.assertEqual(wine_test.ours_in_temp(box), [])
+
     def test_the_window_as_designed(self):
         box = WineSandbox()
         proc = self.start(box)

@@ -116,6 +116,10 @@ std::FILE* OpenForAppending(const std::string& path, std::string& why) {
   return file;
 }
 
+void ShowStartupFailure(const std::string& text) {
+  MessageBoxW(nullptr, win32::toWide(text).c_str(), L"instalador", MB_OK | MB_ICONERROR);
+}
+
 void RemoveOnInterrupt(const std::string& folder) {
   gDoomed = folder;
   SetConsoleCtrlHandler(RemoveDoomed, TRUE);
