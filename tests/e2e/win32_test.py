@@ -476,17 +476,21 @@ class WindowsProgram(unittest.TestCase):
             w.setsampwidth(2)
             w.setframerate(8000)
             w.writeframes(b'\0\1' * 8000 * 20)  # 20 seconds
+        proc = self.start(box, sound=True)
+        hwnd = self.form()
+        self.driver('close', hwnd)
+        self.ended(proc, 0)
+        # From a bundle, the sound it plays is a file of its unpacked package: closed first, so
+        # that the package can go. (Without Volume, which a wav ignores: the check refuses it.)
+        del setup['Sound']['Volume']
+        box.setup(setup)
         bundle = wine_test.make_bundle(box, 'janela.exe')
         self.addCleanup(os.remove, bundle)
-        # From a bundle, the sound it plays is a file of its unpacked package: closed first,
-        # so that the package can go.
-        for program in (None, bundle):
-            with self.subTest(bundle=program is not None):
-                proc = self.start(box, sound=True, bundle=program)
-                hwnd = self.form()
-                self.driver('close', hwnd)
-                self.ended(proc, 0)
-                self.assertEqual(wine_test.ours_in_temp(box), [])
+        proc = self.start(box, sound=True, bundle=bundle)
+        hwnd = self.form()
+        self.driver('close', hwnd)
+        self.ended(proc, 0)
+        self.assertEqual(wine_test.ours_in_temp(box), [])
 
     def test_screen_reader_action_returns_before_the_box_closes(self):
         proc = self.start(WineSandbox())
