@@ -1,6 +1,7 @@
 // The one place that reads the options, picks the back ends and the front end, and wires them.
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <span>
@@ -16,6 +17,7 @@
 #include "trace/dry_run.h"
 #include "trace/log_file.h"
 #include "trace/logged_services.h"
+#include "ui/carried_package.h"
 #include "ui/front_ends.h"
 #include "ui/sound_devices.h"
 
@@ -66,7 +68,8 @@ int Run(int argc, char** argv) {
 
   // The front end, when the run goes to one.
   const ui::FrontEndEntry* frontEnd = nullptr;
-  if (parsed.ok() && !options.has("help") && !options.has("version") && !options.has("check"))
+  if (parsed.ok() && !options.has("help") && !options.has("version") && !options.has("check") &&
+      !options.has("bundle"))
     frontEnd = options.has("silent") ? ui::FindFrontEnd("silent")
                : options.ui.empty()  ? &ui::DefaultFrontEnd(env)
                                      : ui::FindFrontEnd(options.ui);
@@ -86,8 +89,20 @@ int Run(int argc, char** argv) {
     return Code(ExitStatus::Done);
   }
   const std::string exeFolder = FolderPath(host::ExecutableFolder());
-  const std::string folder =
+  std::string folder =
       options.packageDir.empty() ? exeFolder : FolderPath(host::AbsolutePath(options.packageDir));
+
+  if (options.has("bundle"))
+    return ui::WriteBundleCommand(fs, profile, host::ExecutablePath(), folder,
+                                  host::AbsolutePath(options.bundle));
+  // A bundle runs the package it carries, unless told to run another; everything below (the
+  // front end, the log, the sound) ends before the unpacked folder goes.
+  ui::CarriedPackage carried;
+  if (options.packageDir.empty()) {
+    if (!carried.open(host::ExecutablePath(), frontEnd != nullptr && !frontEnd->textual))
+      return Code(ExitStatus::StartupStop);
+    if (!carried.folder().empty()) folder = carried.folder();
+  }
 
   if (options.has("check")) {
     bool failed = false;
@@ -158,5 +173,14 @@ int Run(int argc, char** argv) {
 }  // namespace inst
 
 int main(int argc, char** argv) {
-  return inst::Run(argc, argv);
+  // An exception no front end caught still unwinds the run, so what it holds (a bundle's
+  // unpacked package) goes, and ends with the status of an unexpected error.
+  try {
+    return inst::Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "instalador: erro inesperado: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "instalador: erro inesperado\n");
+  }
+  return inst::Code(inst::ExitStatus::Unexpected);
 }

@@ -31,6 +31,7 @@ constexpr Row kOptions[] = {
     {"help", nullptr, Rule::Alone},
     {"version", nullptr, Rule::Alone},
     {"check", nullptr, Rule::PackageDirOnly},
+    {"bundle", &Options::bundle, Rule::PackageDirOnly},
     {"silent", nullptr, Rule::Unattended},
     {"ui", &Options::ui, Rule::Free},
     {"package-dir", &Options::packageDir, Rule::Free},

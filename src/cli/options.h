@@ -16,6 +16,7 @@ struct Options {
   std::string packageDir;
   std::string log;
   std::string versions;
+  std::string bundle;                        // the file --bundle writes
   std::set<std::string, std::less<>> given;  // the options named, by their long name
   bool has(std::string_view name) const { return given.contains(name); }
 };

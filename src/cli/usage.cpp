@@ -14,6 +14,7 @@ std::string Usage(Syntax syntax, std::span<const std::string_view> frontEnds) {
       "       instalador --silent [--versions LIST|all] [--dry-run] [--package-dir DIR] "
       "[--log FILE]\n"
       "       instalador --check [--package-dir DIR]\n"
+      "       instalador --bundle ARQUIVO [--package-dir DIR]\n"
       "       instalador --version | --help\n"
       "\n"
       "  --ui=NAME          the front end; by default the desktop one where it can run,\n"
@@ -33,6 +34,9 @@ std::string Usage(Syntax syntax, std::span<const std::string_view> frontEnds) {
       "                     that would be skipped\n"
       "  --check            check the package as its author ships it; findings in\n"
       "                     Portuguese on standard output, exit 1 when there is an erro\n"
+      "  --bundle ARQUIVO   grava ARQUIVO, uma cópia deste programa que leva o pacote:\n"
+      "                     um só arquivo para distribuir. Verifica o pacote antes e não\n"
+      "                     grava se achar um erro (saída 1); saída 4 se não puder gravar\n"
       "  --version          print the version\n"
       "  --help             print this text\n";
   if (syntax == Syntax::Windows)

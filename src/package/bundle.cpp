@@ -3,28 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string_view>
-#include <system_error>
 
 #include "package/bundle_payload.h"
+#include "platform/plain_files.h"
 
 namespace inst::bundle {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::array<std::string_view, 5> kPackageNames = {"Setup.ini", "pastascripts", "Audio",
                                                            "Info", "Extras"};
-
-fs::path ToPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-std::string Text(const fs::path& path) {
-  const std::u8string u8 = path.u8string();
-  return std::string(u8.begin(), u8.end());
-}
 
 bool SameName(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -33,24 +21,9 @@ bool SameName(std::string_view a, std::string_view b) {
   });
 }
 
-class FileSource final : public ByteSource {
- public:
-  explicit FileSource(const fs::path& path) : in_(path, std::ios::binary) {
-    if (in_.seekg(0, std::ios::end)) size_ = static_cast<std::uint64_t>(in_.tellg());
-  }
-  bool open() const { return static_cast<bool>(in_); }
-  std::uint64_t size() const override { return size_; }
-  bool read(std::uint64_t offset, void* into, std::size_t count) override {
-    in_.clear();
-    return in_.seekg(static_cast<std::streamoff>(offset)) &&
-           in_.read(static_cast<char*>(into), static_cast<std::streamsize>(count)) &&
-           static_cast<std::size_t>(in_.gcount()) == count;
-  }
-
- private:
-  std::ifstream in_;
-  std::uint64_t size_ = 0;
-};
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder + files::kSeparator + name;
+}
 
 // The payload's own failures name the executable; the others name their file already.
 Status Named(Status s, const std::string& executable) {
@@ -64,53 +37,45 @@ Status Open(FileSource& source, const std::string& executable, Payload& payload)
 
 struct Item {
   std::string name;
-  fs::path path;
+  std::string path;
   bool folder;
 };
 
 // The package's files in a fixed order (folders before what they hold, names ordinal), each
 // name one that unpacks anywhere. Links to files are read as files; a link to a folder could
 // loop, and a device or pipe is no package file.
-Status Collect(const fs::path& path, const std::string& name, std::vector<Item>& items) {
-  std::error_code ec;
-  const fs::file_status link = fs::symlink_status(path, ec), target = fs::status(path, ec);
-  const bool folder = fs::is_directory(target) && !fs::is_symlink(link);
-  if (!folder && !fs::is_regular_file(target))
-    return Status::failure(Text(path),
-                           "não é um arquivo comum nem uma pasta; não pode ir no pacote");
+Status Collect(const std::string& path, const std::string& name, std::vector<Item>& items) {
+  const files::Kind kind = files::KindOf(path, false);
+  const bool folder = kind == files::Kind::Folder;
+  if (!folder && files::KindOf(path, true) != files::Kind::File)
+    return Status::failure(path, "não é um arquivo comum nem uma pasta; não pode ir no pacote");
   if (const std::string problem = NameProblem(name, folder); !problem.empty())
-    return Status::failure(Text(path), "este nome não pode ir no pacote (" + problem + ")");
+    return Status::failure(path, "este nome não pode ir no pacote (" + problem + ")");
   if (items.size() >= kMaxEntries)
     return Status::failure(
-        Text(path), "arquivos demais para um pacote (mais de " + std::to_string(kMaxEntries) + ")");
+        path, "arquivos demais para um pacote (mais de " + std::to_string(kMaxEntries) + ")");
   items.push_back({name, path, folder});
   if (!folder) return Status::success();
-  std::vector<fs::path> children;
-  for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
-    children.push_back(it->path());
-  if (ec) return Status::failure(Text(path), ec.message());
+  std::vector<std::string> children;
+  if (Status s = files::List(path, children); !s) return s;
   std::sort(children.begin(), children.end());
-  for (const fs::path& child : children)
-    if (Status s = Collect(child, name + "/" + Text(child.filename()), items); !s) return s;
+  for (const std::string& child : children)
+    if (Status s = Collect(Join(path, child), name + "/" + child, items); !s) return s;
   return Status::success();
 }
 
 Status CollectPackage(const std::string& packageFolder, std::vector<Item>& items) {
-  const fs::path root = ToPath(packageFolder);
-  std::error_code ec;
-  std::vector<fs::path> top;
-  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-    top.push_back(it->path());
-  if (ec) return Status::failure(packageFolder, "não foi possível ler a pasta do pacote");
+  std::vector<std::string> top;
+  if (!files::List(packageFolder, top))
+    return Status::failure(packageFolder, "não foi possível ler a pasta do pacote");
   std::sort(top.begin(), top.end());
   for (std::string_view wanted : kPackageNames) {
-    auto found = std::find_if(top.begin(), top.end(), [&](const fs::path& p) {
-      return SameName(Text(p.filename()), wanted);
-    });
+    auto found = std::find_if(top.begin(), top.end(),
+                              [&](const std::string& name) { return SameName(name, wanted); });
     if (found != top.end()) {
-      if (Status s = Collect(*found, Text(found->filename()), items); !s) return s;
+      if (Status s = Collect(Join(packageFolder, *found), *found, items); !s) return s;
     } else if (wanted == kPackageNames.front()) {
-      return Status::failure(Text(root / "Setup.ini"), "o pacote não tem Setup.ini");
+      return Status::failure(Join(packageFolder, "Setup.ini"), "o pacote não tem Setup.ini");
     }
   }
   return Status::success();
@@ -118,7 +83,7 @@ Status CollectPackage(const std::string& packageFolder, std::vector<Item>& items
 
 // The executable's own bytes, without a package it carries or a signature: a signature would
 // no longer match, and its header entry would point into the new package.
-Status CopyProgram(FileSource& program, const std::string& executable, std::ostream& out) {
+Status CopyProgram(FileSource& program, const std::string& executable, ByteSink& out) {
   Payload payload;
   if (Status s = Named(LocatePayload(program, payload), executable); !s) return s;
   const ExecutableLayout layout = ReadExecutableLayout(program);
@@ -130,24 +95,22 @@ Status CopyProgram(FileSource& program, const std::string& executable, std::ostr
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(end - done, buffer.size()));
     if (!program.read(done, buffer.data(), n))
       return Status::failure(executable, "não foi possível ler o programa");
-    out.write(buffer.data(), static_cast<std::streamsize>(n));
+    if (!out.write(buffer.data(), n)) return Status::failure("", "erro de escrita");
     done += n;
   }
   const char zeros[8] = {};
   char entry[8] = {};
   if (layout.securityEntry != 0 && layout.securityEntry + 8 <= end &&
-      program.read(layout.securityEntry, entry, 8) && std::memcmp(entry, zeros, 8) != 0) {
-    out.seekp(static_cast<std::streamoff>(layout.securityEntry)).write(zeros, 8);
-    out.seekp(static_cast<std::streamoff>(layout.checksumField)).write(zeros, 4);
-    out.seekp(0, std::ios::end);
-  }
+      program.read(layout.securityEntry, entry, 8) && std::memcmp(entry, zeros, 8) != 0 &&
+      !(out.rewrite(layout.securityEntry, zeros, 8) && out.rewrite(layout.checksumField, zeros, 4)))
+    return Status::failure("", "erro de escrita");
   return Status::success();
 }
 
 }  // namespace
 
 Status FindPackage(const std::string& executable, bool& carries) {
-  FileSource source(ToPath(executable));
+  FileSource source(executable);
   Payload payload;
   const Status s = Open(source, executable, payload);
   carries = s && payload.present;
@@ -156,7 +119,7 @@ Status FindPackage(const std::string& executable, bool& carries) {
 
 Status ListPackage(const std::string& executable, std::vector<PackageEntry>& entries) {
   entries.clear();
-  FileSource source(ToPath(executable));
+  FileSource source(executable);
   Payload payload;
   if (Status s = Open(source, executable, payload); !s || !payload.present) return s;
   return Named(WalkEntries(source, payload,
@@ -168,49 +131,68 @@ Status ListPackage(const std::string& executable, std::vector<PackageEntry>& ent
 }
 
 Status UnpackPackage(const std::string& executable, const std::string& folder) {
-  FileSource source(ToPath(executable));
+  FileSource source(executable);
   if (!source.open()) return Status::failure(executable, "não foi possível ler o programa");
-  return Named(Unpack(source, ToPath(folder)), executable);
+  return Named(Unpack(source, folder), executable);
 }
+
+namespace {
+
+// What the output must not be. Replacing the program being copied would lose it (and a
+// running one, on POSIX, would go on running from a deleted file); a read-only file is refused
+// as Windows refuses to replace it, on every platform.
+Status Refused(const std::string& executable, const std::string& output) {
+  const std::size_t cut = output.find_last_of(std::string("/") + files::kSeparator);
+  const std::string folder = cut == std::string::npos ? "" : output.substr(0, cut + 1);
+  if (!folder.empty() && files::KindOf(folder, true) != files::Kind::Folder)
+    return Status::failure(output, "a pasta onde gravar não existe");
+  const files::Kind kind = files::KindOf(output, true);
+  if (kind == files::Kind::Missing) return Status::success();
+  if (files::SameFile(output, executable))
+    return Status::failure(output, "é o próprio programa que seria copiado; escolha outro nome");
+  if (kind == files::Kind::Folder) return Status::failure(output, "é uma pasta");
+  if (files::ReadOnly(output)) return Status::failure(output, "o arquivo é somente leitura");
+  return Status::success();
+}
+
+}  // namespace
 
 Status WriteBundle(const std::string& executable, const std::string& packageFolder,
                    const std::string& output) {
+  if (Status s = Refused(executable, output); !s) return s;
   std::vector<Item> items;
   if (Status s = CollectPackage(packageFolder, items); !s) return s;
-  FileSource program(ToPath(executable));
+  FileSource program(executable);
   if (!program.open()) return Status::failure(executable, "não foi possível ler o programa");
 
   // Written beside the target and renamed over it, so a failure leaves no half a bundle.
-  const fs::path target = ToPath(output);
-  fs::path partial = target;
-  partial += ".parcial";
+  const std::string partial = output + ".parcial";
+  FileSink out(partial);
   Status result = [&] {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    if (!out) return Status::failure(Text(partial), "não foi possível criar o arquivo");
-    if (Status s = CopyProgram(program, executable, out); !s) return s;
+    if (!out.open()) return Status::failure(partial, "não foi possível criar o arquivo");
+    if (Status s = CopyProgram(program, executable, out); !s)
+      return s.path().empty() ? Status::failure(partial, s.reason()) : s;
     PayloadWriter writer(out);
     for (const Item& item : items) {
       if (item.folder) {
         writer.addFolder(item.name);
         continue;
       }
-      std::ifstream in(item.path, std::ios::binary);
-      if (!in) return Status::failure(Text(item.path), "não foi possível ler o arquivo");
-      if (!writer.addFile(item.name, in)) return Status::failure(Text(item.path), writer.error());
+      FileSource in(item.path);
+      if (!in.open()) return Status::failure(item.path, "não foi possível ler o arquivo");
+      if (!writer.addFile(item.name, in)) return Status::failure(item.path, writer.error());
     }
-    if (!writer.finish() || !out.flush())
-      return Status::failure(Text(partial),
-                             writer.error().empty() ? "erro de escrita" : writer.error());
+    if (!writer.finish())
+      return Status::failure(partial, writer.error().empty() ? "erro de escrita" : writer.error());
     return Status::success();
   }();
-  std::error_code ec;
+  if (!out.close() && result) result = Status::failure(partial, "erro de escrita");
   if (result) {
     // Runnable as the program it copies is.
-    fs::permissions(partial, fs::status(ToPath(executable), ec).permissions(), ec);
-    fs::rename(partial, target, ec);
-    if (ec) result = Status::failure(output, ec.message());
+    files::CopyRunPermission(executable, partial);
+    result = files::Rename(partial, output);
   }
-  if (!result) fs::remove(partial, ec);
+  if (!result) (void)files::RemoveTree(partial);
   return result;
 }
 

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <fstream>
-#include <istream>
-#include <ostream>
-#include <system_error>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/plain_files.h"
 
 namespace inst::bundle {
 namespace {
@@ -188,6 +186,58 @@ bool MemorySource::read(std::uint64_t offset, void* into, std::size_t count) {
   return true;
 }
 
+FileSource::FileSource(const std::string& path) : file_(files::Open(path, "rb")) {
+  if (file_ && !files::Size(file_, size_)) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+}
+
+FileSource::~FileSource() {
+  if (file_) std::fclose(file_);
+}
+
+bool FileSource::read(std::uint64_t offset, void* into, std::size_t count) {
+  if (!file_ || offset > size_ || count > size_ - offset) return false;
+  return count == 0 || (files::Seek(file_, offset) && std::fread(into, 1, count, file_) == count);
+}
+
+bool MemorySink::write(const void* data, std::size_t count) {
+  bytes_.append(static_cast<const char*>(data), count);
+  return true;
+}
+
+bool MemorySink::rewrite(std::uint64_t offset, const void* data, std::size_t count) {
+  if (offset > bytes_.size() || count > bytes_.size() - offset) return false;
+  std::memcpy(bytes_.data() + offset, data, count);
+  return true;
+}
+
+FileSink::FileSink(const std::string& path) : file_(files::Open(path, "wb")) {}
+
+FileSink::~FileSink() {
+  if (file_) std::fclose(file_);
+}
+
+bool FileSink::write(const void* data, std::size_t count) {
+  failed_ |= !file_ || std::fwrite(data, 1, count, file_) != count;
+  if (!failed_) size_ += count;
+  return !failed_;
+}
+
+bool FileSink::rewrite(std::uint64_t offset, const void* data, std::size_t count) {
+  failed_ |= !file_ || offset > size_ || count > size_ - offset || !files::Seek(file_, offset) ||
+             std::fwrite(data, 1, count, file_) != count || !files::Seek(file_, size_);
+  return !failed_;
+}
+
+bool FileSink::close() {
+  if (!file_) return false;
+  failed_ |= std::fclose(file_) != 0;
+  file_ = nullptr;
+  return !failed_;
+}
+
 std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t count) {
   static const auto table = [] {
     std::array<std::uint32_t, 256> t{};
@@ -312,9 +362,9 @@ Status WalkEntries(ByteSource& source, const Payload& payload,
         Get16(c + 34) != 0 || (entry.folder && entry.size != 0))
       return Damaged(shown + " usa recursos do ZIP que este programa não grava");
     const std::uint32_t mode = Get32(c + 38) >> 16, type = mode & 0170000;
-    const bool unix = (Get16(c + 4) >> 8) == 3;
+    const bool madeOnUnix = (Get16(c + 4) >> 8) == 3;
     if ((Get32(c + 38) & 0x400) != 0 ||
-        (unix && type != 0 && type != (entry.folder ? 0040000u : 0100000u)))
+        (madeOnUnix && type != 0 && type != (entry.folder ? 0040000u : 0100000u)))
       return Damaged(shown + " é um link ou arquivo especial");
     if (const std::string problem = NameProblem(entry.name, entry.folder); !problem.empty())
       return Damaged("nome não permitido " + shown + ": " + problem);
@@ -347,7 +397,7 @@ Status WalkEntries(ByteSource& source, const Payload& payload,
   return Status::success();
 }
 
-Status CopyEntry(ByteSource& source, const Entry& entry, std::ostream* out) {
+Status CopyEntry(ByteSource& source, const Entry& entry, ByteSink* out) {
   std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(entry.size, kChunk)));
   std::uint32_t crc = 0;
   for (std::uint64_t done = 0; done < entry.size;) {
@@ -355,7 +405,7 @@ Status CopyEntry(ByteSource& source, const Entry& entry, std::ostream* out) {
     if (!ReadAt(source, entry.data + done, buffer.data(), n))
       return Damaged("“" + entry.name + "” não pôde ser lido");
     crc = crc32(crc, buffer.data(), n);
-    if (out && !out->write(buffer.data(), static_cast<std::streamsize>(n)))
+    if (out && !out->write(buffer.data(), n))
       return Status::failure("", "não foi possível gravar o arquivo");
     done += n;
   }
@@ -363,57 +413,55 @@ Status CopyEntry(ByteSource& source, const Entry& entry, std::ostream* out) {
   return Status::success();
 }
 
-Status Unpack(ByteSource& source, const std::filesystem::path& folder) {
-  namespace fs = std::filesystem;
+Status Unpack(ByteSource& source, const std::string& folder) {
   Payload payload;
   if (Status s = LocatePayload(source, payload); !s) return s;
   if (!payload.present) return Status::failure("", "este programa não traz um pacote");
-  std::error_code ec;
-  const std::string folderName(reinterpret_cast<const char*>(folder.u8string().c_str()));
-  if (!fs::is_directory(folder, ec) || !fs::is_empty(folder, ec) || ec)
-    return Status::failure(folderName, "a pasta para o pacote não existe ou não está vazia");
+  std::vector<std::string> inside;
+  if (files::KindOf(folder, false) != files::Kind::Folder || !files::List(folder, inside) ||
+      !inside.empty())
+    return Status::failure(folder, "a pasta para o pacote não existe ou não está vazia");
   // Everything is checked before the first byte is written; the CRCs only as the bytes pass.
   if (Status s = WalkEntries(source, payload, [](const Entry&) { return Status::success(); }); !s)
     return s;
-  fs::path made;  // the last folder made: files come folder by folder
   Status result = WalkEntries(source, payload, [&](const Entry& entry) {
-    const fs::path target = folder / fs::path(std::u8string(entry.name.begin(), entry.name.end()));
-    const std::string shown(reinterpret_cast<const char*>(target.u8string().c_str()));
-    const fs::path parent = entry.folder ? target : target.parent_path();
-    if (parent != made) {
-      std::error_code ec;
-      fs::create_directories(parent, ec);
-      if (ec) return Status::failure(shown, ec.message());
-      made = parent;
+    // Folders come before what they hold; each part of the name is a plain one.
+    std::string target = folder;
+    for (std::size_t at = 0; at <= entry.name.size();) {
+      std::size_t slash = entry.name.find('/', at);
+      if (slash == std::string::npos) slash = entry.name.size();
+      target += files::kSeparator;
+      target.append(entry.name, at, slash - at);
+      at = slash + 1;
+      if (at <= entry.name.size() || entry.folder)
+        if (Status s = files::MakeFolder(target); !s) return s;
     }
     if (entry.folder) return Status::success();
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!out) return Status::failure(shown, "não foi possível criar o arquivo");
+    FileSink out(target);
+    if (!out.open()) return Status::failure(target, "não foi possível criar o arquivo");
     const Status copied = CopyEntry(source, entry, &out);
-    if (!out.flush()) return Status::failure(shown, "não foi possível gravar o arquivo");
+    if (!out.close()) return Status::failure(target, "não foi possível gravar o arquivo");
     return copied;
   });
   if (!result) {
-    for (const fs::directory_entry& child : fs::directory_iterator(folder, ec)) {
-      std::error_code ignored;
-      fs::remove_all(child.path(), ignored);
-    }
+    if (files::List(folder, inside))
+      for (const std::string& name : inside)
+        (void)files::RemoveTree(folder + files::kSeparator + name);
   }
   return result;
 }
 
-PayloadWriter::PayloadWriter(std::ostream& out)
-    : out_(out), begin_(static_cast<std::uint64_t>(out.tellp())) {}
+PayloadWriter::PayloadWriter(ByteSink& out) : out_(out), begin_(out.size()) {}
 
 bool PayloadWriter::fail(std::string why) {
   if (error_.empty()) error_ = std::move(why);
   return false;
 }
 
-bool PayloadWriter::entry(std::string_view name, bool folder, std::istream* in) {
+bool PayloadWriter::entry(std::string_view name, bool folder, ByteSource* in) {
   if (!error_.empty()) return false;
   if (count_ >= 0xFFFF) return fail("arquivos demais para um pacote");
-  const auto local = static_cast<std::uint64_t>(out_.tellp());
+  const std::uint64_t local = out_.size();
   if (local > kMaxOffset || name.size() > 0xFFFF) return fail("pacote grande demais");
   const bool ascii = std::all_of(name.begin(), name.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -431,29 +479,25 @@ bool PayloadWriter::entry(std::string_view name, bool folder, std::istream* in) 
   Put16(h, static_cast<std::uint32_t>(name.size()));
   Put16(h, 0);
   h += name;
-  if (!out_.write(h.data(), static_cast<std::streamsize>(h.size()))) return fail("erro de escrita");
+  if (!out_.write(h.data(), h.size())) return fail("erro de escrita");
   std::uint32_t crc = 0;
   std::uint64_t size = 0;
   if (in) {
-    std::vector<char> buffer(kChunk);
-    while (*in) {
-      in->read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-      const auto n = static_cast<std::size_t>(in->gcount());
-      size += n;
-      if (size > kMaxOffset) return fail("arquivo grande demais para um pacote");
+    size = in->size();
+    if (size > kMaxOffset) return fail("arquivo grande demais para um pacote");
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size, kChunk)));
+    for (std::uint64_t done = 0; done < size;) {
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kChunk));
+      if (!in->read(done, buffer.data(), n)) return fail("erro de leitura");
       crc = crc32(crc, buffer.data(), n);
-      if (!out_.write(buffer.data(), static_cast<std::streamsize>(n)))
-        return fail("erro de escrita");
+      if (!out_.write(buffer.data(), n)) return fail("erro de escrita");
+      done += n;
     }
-    if (in->bad()) return fail("erro de leitura");
-    const auto end = out_.tellp();
     std::string sizes;
     Put32(sizes, crc);
     Put32(sizes, static_cast<std::uint32_t>(size));
     Put32(sizes, static_cast<std::uint32_t>(size));
-    if (!out_.seekp(static_cast<std::streamoff>(local + 14)) ||
-        !out_.write(sizes.data(), static_cast<std::streamsize>(sizes.size())) || !out_.seekp(end))
-      return fail("erro de escrita");
+    if (!out_.rewrite(local + 14, sizes.data(), sizes.size())) return fail("erro de escrita");
   }
   std::string& c = central_;
   Put32(c, kCentralSig);
@@ -480,13 +524,13 @@ bool PayloadWriter::addFolder(std::string_view name) {
   return entry(std::string(name) + "/", true, nullptr);
 }
 
-bool PayloadWriter::addFile(std::string_view name, std::istream& in) {
+bool PayloadWriter::addFile(std::string_view name, ByteSource& in) {
   return entry(name, false, &in);
 }
 
 bool PayloadWriter::finish() {
   if (!error_.empty()) return false;
-  const auto directory = static_cast<std::uint64_t>(out_.tellp());
+  const std::uint64_t directory = out_.size();
   const std::uint64_t end = directory + central_.size() + kEndRecord + kTrailer;
   if (end - 1 > kMaxOffset) return fail("pacote grande demais");
   std::string tail = std::move(central_);
@@ -499,8 +543,7 @@ bool PayloadWriter::finish() {
   Put16(tail, kTrailer);
   tail += kTrailerTag;
   tail += Hex16(begin_) + " " + Hex16(end - begin_) + "\n";
-  if (!out_.write(tail.data(), static_cast<std::streamsize>(tail.size())))
-    return fail("erro de escrita");
+  if (!out_.write(tail.data(), tail.size())) return fail("erro de escrita");
   return true;
 }
 

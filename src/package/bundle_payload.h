@@ -6,11 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <cstdio>
 #include <functional>
-#include <iosfwd>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "text/status.h"
 
@@ -33,6 +33,64 @@ class MemorySource final : public ByteSource {
 
  private:
   std::string_view bytes_;
+};
+
+// A file's bytes, read where they are asked for.
+class FileSource final : public ByteSource {
+ public:
+  explicit FileSource(const std::string& path);
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+  bool open() const { return file_ != nullptr; }
+  std::uint64_t size() const override { return size_; }
+  bool read(std::uint64_t offset, void* into, std::size_t count) override;
+
+ private:
+  std::FILE* file_;
+  std::uint64_t size_ = 0;
+};
+
+// Where bytes are written: appended, and those already written rewritten in place (a ZIP
+// header's sizes, known once its bytes have passed).
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // The bytes written so far; the next one goes there.
+  virtual std::uint64_t size() const = 0;
+  virtual bool write(const void* data, std::size_t count) = 0;
+  virtual bool rewrite(std::uint64_t offset, const void* data, std::size_t count) = 0;
+};
+
+class MemorySink final : public ByteSink {
+ public:
+  explicit MemorySink(std::string bytes = {}) : bytes_(std::move(bytes)) {}
+  const std::string& bytes() const { return bytes_; }
+  std::uint64_t size() const override { return bytes_.size(); }
+  bool write(const void* data, std::size_t count) override;
+  bool rewrite(std::uint64_t offset, const void* data, std::size_t count) override;
+
+ private:
+  std::string bytes_;
+};
+
+// A new file, replacing one of that name; `close` says whether every byte reached it.
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(const std::string& path);
+  ~FileSink() override;
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
+  bool open() const { return file_ != nullptr; }
+  std::uint64_t size() const override { return size_; }
+  bool write(const void* data, std::size_t count) override;
+  bool rewrite(std::uint64_t offset, const void* data, std::size_t count) override;
+  bool close();
+
+ private:
+  std::FILE* file_;
+  std::uint64_t size_ = 0;
+  bool failed_ = false;
 };
 
 std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t count);
@@ -82,7 +140,7 @@ struct Entry {
 Status WalkEntries(ByteSource& source, const Payload& payload,
                    const std::function<Status(const Entry&)>& each);
 // Streams an entry's bytes through its CRC into `out` (none: only checked).
-Status CopyEntry(ByteSource& source, const Entry& entry, std::ostream* out);
+Status CopyEntry(ByteSource& source, const Entry& entry, ByteSink* out);
 
 // Whether a name may be unpacked anywhere: '/'-separated relative components that every
 // system takes as plain names, under one of the package's own top-level names. Empty when
@@ -92,26 +150,26 @@ std::string NameProblem(std::string_view name, bool folder);
 // Unpacks into `folder`, which must exist and be empty. On failure the folder is left empty.
 // Failures about the payload itself carry no path (the caller names the executable); those
 // about writing carry the file's.
-Status Unpack(ByteSource& source, const std::filesystem::path& folder);
+Status Unpack(ByteSource& source, const std::string& folder);
 
-// Writes the archive part of a bundle into a seekable stream positioned where the executable's
-// own bytes end. Names are not judged here (the caller's package walk does that), so that tests
+// Writes the archive part of a bundle after what `out` holds already (the executable's own
+// bytes). Names are not judged here (the caller's package walk does that), so that tests
 // can write what a hostile payload would hold.
 class PayloadWriter {
  public:
-  explicit PayloadWriter(std::ostream& out);
+  explicit PayloadWriter(ByteSink& out);
   bool addFolder(std::string_view name);
-  // Streams `in` to its end; the header's size and CRC are written afterwards.
-  bool addFile(std::string_view name, std::istream& in);
+  // Streams `in` through; the header's CRC is written afterwards.
+  bool addFile(std::string_view name, ByteSource& in);
   // The central directory, the end record and the trailer.
   bool finish();
   const std::string& error() const { return error_; }
 
  private:
-  bool entry(std::string_view name, bool folder, std::istream* in);
+  bool entry(std::string_view name, bool folder, ByteSource* in);
   bool fail(std::string why);
 
-  std::ostream& out_;
+  ByteSink& out_;
   std::uint64_t begin_;
   std::string central_;
   std::uint32_t count_ = 0;

@@ -30,6 +30,10 @@ NativeServices MakeNativeServices();
 // Whether the platform's programs also take options as "/NAME", in any case (/SILENT, /S, /?).
 bool SlashOptions();
 
+// The running executable's own file, absolute (a bundle reads the package it carries from it,
+// and --bundle copies it).
+std::string ExecutablePath();
+
 // The folder the executable lies in, as the installer uses folders: absolute, no trailing
 // separator except at a root.
 std::string ExecutableFolder();
@@ -47,6 +51,16 @@ void BinaryStandardStreams();
 // Opens a file to append to (the log), or null with the reason in `why`. A file marked
 // read-only is refused as Windows refuses it, whoever runs the program.
 std::FILE* OpenForAppending(const std::string& path, std::string& why);
+
+// Tells the user of a window front end why the program ends before its window opens (the text
+// is on standard error already): in a message box where the platform has one at hand (Windows,
+// where a program started from its icon has no console), nowhere else.
+void ShowStartupFailure(const std::string& text);
+
+// Removes `folder` (a bundle's unpacked package) also when the run is interrupted (Ctrl+C, a
+// polite kill, its terminal or console closing), then ends as the interruption would have ended
+// it. An interruption the program was started to ignore stays ignored.
+void RemoveOnInterrupt(const std::string& folder);
 
 // Loads a module (a shared library) that stays loaded until the process ends; null with the
 // system's reason in `why`.

@@ -7,6 +7,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -121,6 +122,8 @@ class ExitStatuses(Case):
             ('a value for a flag', ['--silent=1'], '--silent takes no value'),
             ('a missing value', ['--silent', '--log'], '--log needs a value'),
             ('unknown front end', ['--ui=nothing'], "no front end 'nothing'"),
+            ('bundle with silent', ['--bundle', 'x', '--silent'], '--bundle goes with no other'),
+            ('bundle without a file', ['--bundle'], '--bundle needs a value'),
         ]
         for what, args, says in cases:
             with self.subTest(what):
@@ -390,6 +393,138 @@ class Check(Case):
         self.assertEqual(snapshot(root), before)
 
 
+EXAMPLE = os.path.join(REPO, 'examples', 'pacote')
+OURS = re.compile(r'(?:/[^/"\s]+)*/instalador-\d+-\w{6}')
+
+
+class Bundle(Case):
+    """A bundle runs the package it carries as the folder runs, and leaves nothing behind."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix='instalador-bundle-')
+        self.addCleanup(shutil.rmtree, self.root, True)
+        self.bundle = os.path.join(self.root, 'instalador-exemplo')
+        made = self.run_cli(None, '--bundle', self.bundle, '--package-dir', EXAMPLE)
+        self.assertEqual((made.status, made.out, made.err), (0, 'gravado: %s\n' % self.bundle, ''))
+
+    def private_tmp(self):
+        return tempfile.mkdtemp(dir=self.root)
+
+    def run_bundle(self, bundle, box, *args, tmp, stdin=b''):
+        env = {k: v for k, v in os.environ.items()
+               if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
+        env.update({'TMPDIR': tmp, 'INSTALADOR_SOUND': 'silent'})
+        if box is not None:
+            env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
+                        'AllUsersProfile': box.allusers})
+        proc = subprocess.run([bundle, *args], input=stdin, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, env=env, timeout=120)
+        return Result(proc)
+
+    def jaws(self, box):
+        shutil.rmtree(box.package)
+        return snapshot(box.root)
+
+    def test_runs_as_its_folder_does_and_leaves_nothing(self):
+        keys = ''.join(k + '\n' for k in ('dump', 'key Alt+I')).encode()
+        cases = [
+            # (what, arguments, standard input, how the sandbox is spoiled, status)
+            ('silent', ['--silent', '--versions', 'all'], b'', None, 0),
+            ('headless install', ['--ui=headless'], keys, None, 0),
+            ('headless Esc', ['--ui=headless'], b'key Esc\n', None, 0),
+            ('start-up stop', ['--ui=headless'], b'dump\n', lambda b: shutil.rmtree(b.programs), 1),
+            ('check', ['--check'], b'', None, 0),
+        ]
+        for what, args, stdin, spoil, status in cases:
+            with self.subTest(what):
+                runs, trees = [], []
+                for bundle, extra in ((sandbox.EXE, ['--package-dir', EXAMPLE]),
+                                      (self.bundle, [])):
+                    box = self.sandbox()
+                    if spoil:
+                        spoil(box)
+                    tmp = self.private_tmp()
+                    run = self.run_bundle(bundle, box, *args, *extra, tmp=tmp, stdin=stdin)
+                    self.assertEqual(os.listdir(tmp), [])
+                    runs.append((run.status, OURS.sub('PKG', run.out.replace(EXAMPLE, 'PKG')),
+                                 run.err))
+                    trees.append(self.jaws(box))
+                self.assertEqual(runs[0][0], status, runs[0])
+                self.assertEqual(runs[1], runs[0])
+                self.assertEqual(trees[1], trees[0])
+
+    def test_a_damaged_bundle_says_so_and_leaves_nothing(self):
+        with open(self.bundle, 'rb') as f:
+            data = bytearray(f.read())
+        damaged = os.path.join(self.root, 'danificado')
+        for what, change in [('a byte of a file', lambda d: d.__setitem__(-3000, d[-3000] ^ 1)),
+                             ('cut short', lambda d: d.__delitem__(slice(-200, -100)))]:
+            with self.subTest(what):
+                copy = bytearray(data)
+                change(copy)
+                with open(damaged, 'wb') as f:
+                    f.write(copy)
+                os.chmod(damaged, 0o755)
+                box = self.sandbox()
+                tmp = self.private_tmp()
+                before = snapshot(box.root)
+                run = self.run_bundle(damaged, box, '--silent', tmp=tmp)
+                self.assertEqual((run.status, run.out), (1, ''))
+                self.assertIn('danificado ou incompleto', run.err)
+                self.assertEqual(os.listdir(tmp), [])
+                self.assertEqual(snapshot(box.root), before)
+
+    def test_an_interrupted_run_removes_its_folder_and_a_killed_ones_goes_with_the_next(self):
+        for signal_, left in [(signal.SIGINT, 0), (signal.SIGTERM, 0), (signal.SIGKILL, 1)]:
+            with self.subTest(signal_.name):
+                tmp = self.private_tmp()
+                box = self.sandbox()
+                env = dict(os.environ, TMPDIR=tmp, INSTALADOR_SOUND='silent',
+                           programfiles=box.programs, APPDATA=box.appdata,
+                           AllUsersProfile=box.allusers)
+                proc = subprocess.Popen([self.bundle, '--ui=headless'], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, env=env)
+                proc.stdin.write(b'dump\n')
+                proc.stdin.flush()
+                self.assertTrue(proc.stdout.readline())  # started: the package is unpacked
+                self.assertEqual(len(os.listdir(tmp)), 1)
+                proc.send_signal(signal_)
+                proc.communicate()
+                self.assertEqual(proc.returncode, -signal_)
+                self.assertEqual(len(os.listdir(tmp)), left)
+                other = os.path.join(tmp, 'instalador-1-abcdef')  # a live process's (init's)
+                os.makedirs(other)
+                run = self.run_bundle(self.bundle, None, '--check', tmp=tmp)
+                self.assertEqual(run.status, 0, run.err)
+                self.assertEqual(os.listdir(tmp), ['instalador-1-abcdef'])
+
+    def test_refusals_write_nothing(self):
+        readonly = os.path.join(self.root, 'somente-leitura')
+        with open(readonly, 'wb') as f:
+            f.write(b'kept')
+        os.chmod(readonly, 0o444)
+        box = self.sandbox(setup=settings(Sound__PlaySound='yes'))
+        cases = [
+            # (what, output, package, status, says)
+            ('an erro in the package', os.path.join(self.root, 'novo'), box.package, 1,
+             'o pacote tem erros'),
+            ('the running program', self.bundle, EXAMPLE, 4, 'é o próprio programa'),
+            ('a missing folder', os.path.join(self.root, 'não', 'há'), EXAMPLE, 4,
+             'a pasta onde gravar não existe'),
+            ('a read-only file', readonly, EXAMPLE, 4, 'somente leitura'),
+        ]
+        for what, output, package, status, says in cases:
+            with self.subTest(what):
+                before = snapshot(self.root)
+                run = self.run_bundle(self.bundle, None, '--bundle', output, '--package-dir',
+                                      package, tmp=self.private_tmp())
+                self.assertEqual(run.status, status, run.err)
+                self.assertIn(says, run.err)
+                after = snapshot(self.root)
+                self.assertEqual({k: v for k, v in after.items() if not k.startswith('tmp')},
+                                 {k: v for k, v in before.items() if not k.startswith('tmp')})
+
+
 class VersionAndHelp(Case):
     def test_version_and_help(self):
         version = self.run_cli(None, '--version')
@@ -398,7 +533,7 @@ class VersionAndHelp(Case):
         help_ = self.run_cli(None, '--help')
         self.assertEqual(help_.status, 0)
         for option in ('--ui', '--package-dir', '--log', '--silent', '--versions', '--dry-run',
-                       '--check', '--version', '--help'):
+                       '--check', '--bundle', '--version', '--help'):
             self.assertIn(option, help_.out)
         for status in '01234':
             self.assertIn(status + ' ', help_.out)

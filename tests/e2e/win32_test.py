@@ -146,13 +146,14 @@ class WindowsProgram(unittest.TestCase):
 
     # -- helpers
 
-    def start(self, box, sound=False, extra=()):
+    def start(self, box, sound=False, extra=(), bundle=None):
         env = dict(self.env)
         env.pop('INSTALADOR_SOUND', None)
         if not sound:
             env['INSTALADOR_SOUND'] = 'silent'
-        proc = subprocess.Popen([WINE_RUN, EXE, '--package-dir', 'C:\\pkg', *extra], env=env,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        command = [bundle, *extra] if bundle else [EXE, '--package-dir', 'C:\\pkg', *extra]
+        proc = subprocess.Popen([WINE_RUN, *command], env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
         self.running.append(proc)
         return proc
 
@@ -232,6 +233,22 @@ class WindowsProgram(unittest.TestCase):
                                                   'instaladas!', False))
         self.answer(hwnd)
         self.ended(proc, 1)
+
+        # A bundle whose package is damaged says so before any window, and leaves nothing.
+        bundle = wine_test.make_bundle(WineSandbox(), 'danificado.exe')
+        self.addCleanup(os.remove, bundle)
+        with open(bundle, 'r+b') as f:
+            data = f.read()
+            f.seek(data.index(b'script source'))
+            f.write(b'S')
+        proc = self.start(box, bundle=bundle)
+        hwnd, title, text, icon = self.message()
+        self.assertEqual((title, icon), ('instalador', True))
+        self.assertIn('danificado ou incompleto', text)
+        self.assertEqual(self.driver('wait', 'instalador', '-', 0)['hwnd'], 0)
+        self.answer(hwnd)
+        self.ended(proc, 1)
+        self.assertEqual(wine_test.ours_in_temp(box), [])
 
     def test_the_window_as_designed(self):
         box = WineSandbox()
@@ -463,6 +480,17 @@ class WindowsProgram(unittest.TestCase):
         hwnd = self.form()
         self.driver('close', hwnd)
         self.ended(proc, 0)
+        # From a bundle, the sound it plays is a file of its unpacked package: closed first, so
+        # that the package can go. (Without Volume, which a wav ignores: the check refuses it.)
+        del setup['Sound']['Volume']
+        box.setup(setup)
+        bundle = wine_test.make_bundle(box, 'janela.exe')
+        self.addCleanup(os.remove, bundle)
+        proc = self.start(box, sound=True, bundle=bundle)
+        hwnd = self.form()
+        self.driver('close', hwnd)
+        self.ended(proc, 0)
+        self.assertEqual(wine_test.ours_in_temp(box), [])
 
     def test_screen_reader_action_returns_before_the_box_closes(self):
         proc = self.start(WineSandbox())
@@ -496,7 +524,7 @@ class WindowsProgram(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    EXE = os.path.abspath(sys.argv.pop(1))
+    EXE = sandbox.EXE = os.path.abspath(sys.argv.pop(1))
     DRIVER = os.path.abspath(sys.argv.pop(1))
     WINE_RUN = wine_test.WINE_RUN = os.path.abspath(sys.argv.pop(1))
     SHOTS = os.environ.get('INSTALADOR_SHOTS') or tempfile.mkdtemp(prefix='instalador-shots-')

@@ -11,6 +11,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import sandbox
@@ -106,6 +107,59 @@ class CommandLineUnderWine(unittest.TestCase):
                 self.assertEqual(self.cli(*args)[0], 2)
         self.assertEqual(self.cli('/?')[0], 0)
         self.assertEqual(self.cli('/check', '/package-dir', 'C:\\nothing')[0], 1)
+
+
+def ours_in_temp(box):
+    """The folders of ours in the user's temporary folder inside the prefix."""
+    temp = subprocess.run([WINE_RUN, 'cmd', '/c', 'echo', '%TEMP%'], capture_output=True,
+                          text=True, check=True).stdout.strip()
+    folder = os.path.join(box.root, *temp[3:].split('\\'))
+    return [n for n in os.listdir(folder) if n.startswith('instalador-')]
+
+
+def make_bundle(box, name):
+    """A bundle of the sandbox's package, at C:\\NAME."""
+    made = subprocess.run([WINE_RUN, sandbox.EXE, '/bundle', 'C:\\' + name, '/package-dir',
+                           'C:\\pkg'], capture_output=True, timeout=120)
+    assert made.returncode == 0, made.stderr
+    return box.path(name)
+
+
+class SignedBundleUnderWine(unittest.TestCase):
+    """A bundle signed as authors sign theirs still finds its package, installs, and leaves
+    nothing in the temporary folder."""
+
+    def test_build_sign_verify_and_install(self):
+        box = WineSandbox()
+        work = tempfile.mkdtemp(prefix='instalador-sign-')
+        self.addCleanup(shutil.rmtree, work, True)
+        bundle, signed = make_bundle(box, 'b.exe'), os.path.join(work, 'assinado.exe')
+        key, cert = os.path.join(work, 'key.pem'), os.path.join(work, 'cert.pem')
+        for command in (
+                ['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '1',
+                 '-subj', '/CN=Autor de teste', '-addext', 'extendedKeyUsage=codeSigning',
+                 '-keyout', key, '-out', cert],
+                ['osslsigncode', 'sign', '-certs', cert, '-key', key, '-n', 'Pacote de teste',
+                 '-in', bundle, '-out', signed],
+                ['osslsigncode', 'verify', '-CAfile', cert, '-in', signed]):
+            with self.subTest(command[:2]):
+                done = subprocess.run(command, capture_output=True, timeout=120)
+                self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertGreater(os.path.getsize(signed), os.path.getsize(bundle))
+        # The signed bundle alone, away from the package it was made from.
+        os.remove(bundle)
+        shutil.move(box.package, box.path('pacote-original'))
+        self.addCleanup(shutil.rmtree, box.path('pacote-original'), True)
+        run = subprocess.run([WINE_RUN, signed, '/S', '/versions=all'], capture_output=True,
+                             timeout=120)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stderr.decode('utf-8').replace('\r', ''),
+                         'Instalação concluída com êxito.\nPor favor, reinicie o JAWS.\n')
+        for version in ('16.0', '17.0'):
+            user = box.user(version, 'PTB')
+            self.assertEqual(box.read(user + '/notepad.jss'), b'script source\r\n')
+            self.assertEqual(box.read(user + '/sub/deep.txt'), b'deep')
+        self.assertEqual(ours_in_temp(box), [])
 
 
 if __name__ == '__main__':

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -14,16 +13,15 @@
 namespace {
 
 std::string ValidBundle() {
-  std::stringstream out(std::ios::in | std::ios::out | std::ios::binary);
-  out << "program bytes";
+  inst::bundle::MemorySink out("program bytes");
   inst::bundle::PayloadWriter writer(out);
-  std::istringstream setup("[Sound]\nAbertura=abertura.wav\n"),
+  inst::bundle::MemorySource setup("[Sound]\nAbertura=abertura.wav\n"),
       script("Script Teste ()\nEndScript\n");
   writer.addFile("Setup.ini", setup);
   writer.addFolder("pastascripts");
   writer.addFile("pastascripts/teste.jss", script);
   if (!writer.finish()) std::abort();
-  return out.str();
+  return out.bytes();
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -69,18 +68,17 @@ std::string FakePe() {
 }
 
 std::string MemoryBundle(const Files& files) {
-  std::stringstream out(std::ios::in | std::ios::out | std::ios::binary);
-  out << FakePe();
+  MemorySink out(FakePe());
   PayloadWriter writer(out);
   for (const auto& [name, bytes] : files) {
-    std::istringstream in(bytes);
+    MemorySource in(bytes);
     if (name.back() == '/')
       writer.addFolder(name.substr(0, name.size() - 1));
     else
       writer.addFile(name, in);
   }
   EXPECT_TRUE(writer.finish()) << writer.error();
-  return out.str();
+  return out.bytes();
 }
 // The last file is over 1 KB, so the cuts below all fall in the payload.
 const Files kSmall = {{"Setup.ini", "[Sound]\n"},
@@ -113,7 +111,7 @@ class BundleTest : public ::testing::Test {
   }
   Status unpack(const std::string& bytes, const fs::path& into) {
     MemorySource source(bytes);
-    return Unpack(source, into);
+    return Unpack(source, Text(into));
   }
   fs::path root_;
 };

@@ -1,14 +1,18 @@
 #include "platform/host.h"
 
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
+#include "platform/plain_files.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/posix_environment.h"
 #include "platform/posix/posix_file_system.h"
@@ -42,6 +46,28 @@ std::unique_ptr<MciPort> MakeSilent(const std::string&) {
   return MakeSilentMciPort(NativePath);
 }
 
+// What an interruption removes, listed beforehand with what goes first first (a folder's
+// contents before it): a signal handler may make only the system's simplest calls.
+std::vector<std::string> gDoomed;
+std::vector<char> gDoomedFolder;
+
+void ListDoomed(const std::string& path) {
+  const bool folder = files::KindOf(path, false) == files::Kind::Folder;
+  std::vector<std::string> names;
+  if (folder && files::List(path, names))
+    for (const std::string& name : names) ListDoomed(path + "/" + name);
+  gDoomed.push_back(path);
+  gDoomedFolder.push_back(folder ? 1 : 0);
+}
+
+extern "C" void RemoveDoomedAndEnd(int signal) {
+  for (std::size_t i = 0; i < gDoomed.size(); ++i)
+    gDoomedFolder[i] ? rmdir(gDoomed[i].c_str()) : unlink(gDoomed[i].c_str());
+  // Ends as the signal would have: the status says which one.
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
 constexpr std::array kSoundDevices{
 #ifdef INSTALADOR_HAVE_SDL
     SoundDeviceEntry{"sdl", MakeSdl},
@@ -58,6 +84,12 @@ NativeServices MakeNativeServices() {
 
 bool SlashOptions() {
   return false;
+}
+
+std::string ExecutablePath() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.string();
 }
 
 std::string ExecutableFolder() {
@@ -86,6 +118,22 @@ std::FILE* OpenForAppending(const std::string& path, std::string& why) {
   std::FILE* file = std::fopen(path.c_str(), "ab");
   if (!file) why = std::strerror(errno);
   return file;
+}
+
+void ShowStartupFailure(const std::string&) {}  // the GTK front end lives in its module
+
+void RemoveOnInterrupt(const std::string& folder) {
+  gDoomed.clear();
+  gDoomedFolder.clear();
+  ListDoomed(folder);
+  struct sigaction action = {};
+  action.sa_handler = RemoveDoomedAndEnd;
+  sigfillset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old = {};
+    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+      sigaction(signal, &action, nullptr);
+  }
 }
 
 void* LoadModule(const std::string& path, std::string& why) {

@@ -7,9 +7,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
+#include <vector>
+
+#include "platform/plain_files.h"
 
 namespace inst {
 namespace {
@@ -44,24 +45,23 @@ Status MakePrivateTempFolder(std::string& path) {
 }
 
 Status RemoveFolderTree(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove_all(path, ec);
-  return ec ? Status::failure(path, ec.message()) : Status::success();
+  return files::RemoveTree(path);
 }
 
 int RemoveLeftoverTempFolders() {
   int removed = 0;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(TempBase(), ec)) {
-    const std::string name = entry.path().filename().string();
+  std::vector<std::string> names;
+  if (!files::List(TempBase(), names)) return 0;
+  for (const std::string& name : names) {
+    const std::string path = TempBase() + "/" + name;
     const long pid = OwnerPid(name);
     struct stat st;
     // Only our own user's real folders; the shared /tmp holds everyone's.
-    if (pid <= 0 || pid == getpid() || lstat(entry.path().c_str(), &st) != 0 ||
-        !S_ISDIR(st.st_mode) || st.st_uid != getuid())
+    if (pid <= 0 || pid == getpid() || lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != getuid())
       continue;
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-    if (RemoveFolderTree(entry.path().string())) ++removed;
+    if (RemoveFolderTree(path)) ++removed;
   }
   return removed;
 }

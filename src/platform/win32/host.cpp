@@ -6,8 +6,11 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 
+#include "platform/plain_files.h"
 #include "platform/sound/silent_device.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_environment.h"
@@ -15,6 +18,17 @@
 #include "platform/win32/win32_mci.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_sleeper.h"
+
+// What ends the program when an exception escapes everything (main catches them all; one
+// thrown while another unwinds still can): at once, as the C++ library's default handler does,
+// but without its message. That message, the exception's demangled type on standard error,
+// reaches nobody from a program without a console, and the demangler behind it is 45 KB of a
+// program that must stay small. Defined here, the library's own is not linked.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+  std::abort();
+}
+}  // namespace __gnu_cxx
 
 namespace inst::host {
 namespace {
@@ -26,6 +40,15 @@ std::unique_ptr<MciPort> MakeWinmm(const std::string&) {
 // The system reads Windows paths as they are.
 std::unique_ptr<MciPort> MakeSilent(const std::string&) {
   return MakeSilentMciPort([](const std::string& path) { return path; });
+}
+
+std::string gDoomed;  // what an interruption removes
+
+// Runs on a thread of its own, while the program still runs: what the program holds open
+// stays, and goes with the next start's leftovers.
+BOOL WINAPI RemoveDoomed(DWORD) {
+  (void)files::RemoveTree(gDoomed);
+  return FALSE;  // and the system's own handling ends the program
 }
 
 constexpr std::array kSoundDevices{
@@ -44,10 +67,14 @@ bool SlashOptions() {
   return true;
 }
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
   std::wstring buffer(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-  std::string path = win32::toUtf8(std::wstring_view(buffer.data(), n));
+  return win32::toUtf8(std::wstring_view(buffer.data(), n));
+}
+
+std::string ExecutableFolder() {
+  const std::string path = ExecutablePath();
   const std::size_t end = path.find_last_of("\\/");
   if (end == std::string::npos) return std::string();
   // A drive's root keeps its separator.
@@ -87,6 +114,15 @@ std::FILE* OpenForAppending(const std::string& path, std::string& why) {
   std::FILE* file = _wfopen(win32::toWide(path).c_str(), L"ab");
   if (!file) why = std::strerror(errno);
   return file;
+}
+
+void ShowStartupFailure(const std::string& text) {
+  MessageBoxW(nullptr, win32::toWide(text).c_str(), L"instalador", MB_OK | MB_ICONERROR);
+}
+
+void RemoveOnInterrupt(const std::string& folder) {
+  gDoomed = folder;
+  SetConsoleCtrlHandler(RemoveDoomed, TRUE);
 }
 
 void* LoadModule(const std::string& path, std::string& why) {

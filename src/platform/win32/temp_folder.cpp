@@ -1,15 +1,17 @@
+// rand_s, the C library's draw from the system's random source, is declared only on demand,
+// before the first include of stdlib.h.
+#define _CRT_RAND_S
 #include "platform/temp_folder.h"
 
 #include <windows.h>
 // After windows.h:
 #include <sddl.h>
 
-#include <filesystem>
-#include <random>
+#include <cstdlib>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "platform/plain_files.h"
 #include "platform/win32/wide.h"
 
 namespace inst {
@@ -75,12 +77,15 @@ Status MakePrivateTempFolder(std::string& path) {
     return Status::failure(win32::toUtf8(TempBase()), win32::errorText(GetLastError()));
   const std::wstring stem =
       TempBase() + L"instalador-" + std::to_wstring(GetCurrentProcessId()) + L"-";
-  std::random_device random;
   std::wstring candidate;
   DWORD error = ERROR_ALREADY_EXISTS;
   for (int attempt = 0; attempt < 100 && error == ERROR_ALREADY_EXISTS; ++attempt) {
     candidate = stem;
-    for (int i = 0; i < 6; ++i) candidate += L"abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
+    for (int i = 0; i < 6; ++i) {
+      unsigned int random = 0;
+      rand_s(&random);
+      candidate += L"abcdefghijklmnopqrstuvwxyz0123456789"[random % 36];
+    }
     error = CreateDirectoryW(candidate.c_str(), &attributes) ? ERROR_SUCCESS : GetLastError();
   }
   LocalFree(attributes.lpSecurityDescriptor);
@@ -91,9 +96,7 @@ Status MakePrivateTempFolder(std::string& path) {
 }
 
 Status RemoveFolderTree(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove_all(win32::toWide(path), ec);
-  return ec ? Status::failure(path, ec.message()) : Status::success();
+  return files::RemoveTree(path);
 }
 
 int RemoveLeftoverTempFolders() {

@@ -10,6 +10,10 @@
 
 namespace inst {
 
+Win32MciPort::~Win32MciPort() {
+  mciSendStringA("close all", nullptr, 0, nullptr);
+}
+
 MciReply Win32MciPort::send(const std::string& command, std::size_t replyCapacity) {
   // The interface counts the buffer in a UINT; nobody asks for more than a few hundred bytes.
   const UINT capacity = replyCapacity > UINT_MAX ? UINT_MAX : static_cast<UINT>(replyCapacity);
