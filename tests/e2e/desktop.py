@@ -126,14 +126,19 @@ class Desktop:
 
     def __exit__(self, *exc):
         for proc in (getattr(self, 'wm', None), self.xvfb):
-            if proc and proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+            stop(proc)
         return False
+
+
+def stop(proc):
+    """Ends a process we started: politely, then for good after five seconds."""
+    if proc and proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
 
 
 def wait_for(predicate, what, timeout=DEFAULT_WAIT, pump=False):

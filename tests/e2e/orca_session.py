@@ -217,13 +217,7 @@ class Session:
 
     def __exit__(self, *exc):
         for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+            desktop.stop(proc)
         if getattr(self, 'desktop', None):
             self.desktop.__exit__(None, None, None)
         if self.keep:
