@@ -461,7 +461,7 @@ std::invoke_result_t<F> GtkFrontEnd::guarded(F&& f) noexcept {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "instalador: %s\n", e.what());
   } catch (...) {
-    std::fprintf(stderr, "instalador: an unexpected error in the GTK front end\n");
+    std::fprintf(stderr, "instalador: um erro inesperado na interface GTK\n");
   }
   programEnded(kStatusUnexpected);
   if constexpr (!std::is_void_v<std::invoke_result_t<F>>) return {};
