@@ -11,6 +11,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 import sandbox
@@ -33,6 +34,9 @@ def snapshot(root):
             full = os.path.join(folder, f)
             if os.path.islink(full) and not os.path.exists(full):
                 out[os.path.relpath(full, root)] = 'dangling'
+                continue
+            if not os.path.isfile(full):
+                out[os.path.relpath(full, root)] = 'not a file'
                 continue
             with open(full, 'rb') as fh:
                 out[os.path.relpath(full, root)] = (fh.read(), os.stat(full).st_mode)
@@ -104,23 +108,23 @@ class ExitStatuses(Case):
 
     def test_usage_errors_write_nothing(self):
         cases = [
-            ('unknown option', ['--silent', '--bogus'], 'unknown option: --bogus'),
-            ('unexpected argument', ['--silent', 'extra'], 'unexpected argument: extra'),
-            ('repeated', ['--silent', '--silent'], '--silent is given twice'),
+            ('unknown option', ['--silent', '--bogus'], 'opção desconhecida: --bogus'),
+            ('unexpected argument', ['--silent', 'extra'], 'argumento inesperado: extra'),
+            ('repeated', ['--silent', '--silent'], '--silent foi dada duas vezes'),
             ('repeated value', ['--silent', '--versions', '17.0', '--versions=16.0'],
-             '--versions is given twice'),
-            ('silent with a front end', ['--silent', '--ui=gtk'], '--silent and --ui'),
-            ('silent with headless', ['--silent', '--ui', 'headless'], '--silent and --ui'),
-            ('versions alone', ['--versions', 'all'], '--versions goes only with --silent'),
-            ('dry run alone', ['--dry-run'], '--dry-run goes only with --silent'),
-            ('check with silent', ['--check', '--silent'], '--check goes with no other'),
-            ('check with a log', ['--check', '--log', 'x.log'], '--check goes with no other'),
-            ('version with help', ['--version', '--help'], 'goes with no other option'),
-            ('empty versions', ['--silent', '--versions', ''], '--versions needs at least one'),
-            ('only commas', ['--silent', '--versions=,, ,'], '--versions needs at least one'),
-            ('a value for a flag', ['--silent=1'], '--silent takes no value'),
-            ('a missing value', ['--silent', '--log'], '--log needs a value'),
-            ('unknown front end', ['--ui=nothing'], "no front end 'nothing'"),
+             '--versions foi dada duas vezes'),
+            ('silent with a front end', ['--silent', '--ui=gtk'], '--silent e --ui'),
+            ('silent with headless', ['--silent', '--ui', 'headless'], '--silent e --ui'),
+            ('versions alone', ['--versions', 'all'], '--versions só vai com --silent'),
+            ('dry run alone', ['--dry-run'], '--dry-run só vai com --silent'),
+            ('check with silent', ['--check', '--silent'], '--check não vai com nenhuma outra'),
+            ('check with a log', ['--check', '--log', 'x.log'], '--check não vai com nenhuma outra'),
+            ('version with help', ['--version', '--help'], 'não vai com nenhuma outra opção'),
+            ('empty versions', ['--silent', '--versions', ''], '--versions precisa de pelo menos um'),
+            ('only commas', ['--silent', '--versions=,, ,'], '--versions precisa de pelo menos um'),
+            ('a value for a flag', ['--silent=1'], '--silent não leva valor'),
+            ('a missing value', ['--silent', '--log'], '--log precisa de um valor'),
+            ('unknown front end', ['--ui=nothing'], "não tem a interface 'nothing'"),
         ]
         for what, args, says in cases:
             with self.subTest(what):
@@ -129,23 +133,52 @@ class ExitStatuses(Case):
                 run = self.run_cli(box, *args)
                 self.assertEqual(run.status, 2, run.err)
                 self.assertIn(says, run.err)
-                self.assertIn('usage:', run.err)
+                self.assertIn('uso:', run.err)
                 self.assertEqual(run.out, '')
                 self.assertEqual(snapshot(box.root), before)
 
-    def test_a_log_that_cannot_be_opened(self):
+    def test_a_log_that_cannot_be_written(self):
         box = self.sandbox()
         os.makedirs(box.path('logs'))
         readonly = box.write('logs/readonly.log', b'kept\n')
         os.chmod(readonly, 0o444)
-        for what, path in [('a folder', box.path('logs')), ('read-only', readonly),
-                           ('missing folder', box.path('no', 'such', 'x.log'))]:
+        fifo = box.path('logs', 'pipe')
+        os.mkfifo(fifo)
+        for what, path, says in [
+                ('a folder', box.path('logs'), 'não foi possível abrir o log '),
+                ('read-only', readonly, 'não foi possível abrir o log '),
+                ('missing folder', box.path('no', 'such', 'x.log'), 'não foi possível abrir o log '),
+                ('a pipe nobody reads', fifo, 'não foi possível abrir o log '),
+                ('a full disk', '/dev/full', 'não foi possível escrever no log ')]:
             with self.subTest(what):
                 before = snapshot(box.root)
                 run = self.run_cli(box, '--silent', '--log', path)
-                self.assertEqual(run.status, 2)
-                self.assertIn('cannot open the log ' + path, run.err)
+                self.assertEqual(run.status, 2, run.err)
+                self.assertIn(says + path, run.err)
                 self.assertEqual(snapshot(box.root), before)
+
+    def test_a_log_that_stops_taking_lines(self):
+        # The file-size limit lets the first line through and refuses the later ones.
+        import resource
+        import signal
+        box = self.sandbox()
+        log = box.path('run.log')
+
+        def limit():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (300, 300))
+        env = {k: v for k, v in os.environ.items()
+               if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
+        env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
+                    'AllUsersProfile': box.allusers})
+        proc = subprocess.run([sandbox.EXE, '--silent', '--log', log, '--package-dir',
+                               box.package], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              env=env, timeout=60, preexec_fn=limit)
+        err = proc.stderr.decode('utf-8')
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertTrue(err.startswith(DONE), err)
+        self.assertIn('instalador: o log está incompleto: ', err)
+        self.assertTrue(box.exists(box.user('17.0', 'PTB') + '/notepad.jss'))
 
     def test_a_version_not_offered(self):
         long_name = 'x' * 10000
@@ -293,8 +326,9 @@ class Log(Case):
         run = self.run_cli(box, '--silent', '--versions', 'all', '--log', log)
         self.assertEqual(run.status, 0, run.err)
         after = snapshot(box.root)
+        # The lock file is the run's own, not a change to JAWS's settings.
         changed = {p for p in after if p != 'run.log' and after[p] != before.get(p)
-                   and not p.endswith('/')}
+                   and not p.endswith('/') and not p.endswith('instalador.lock')}
         with open(log, 'rb') as f:
             earlier, rest = f.read().split(b'\n', 1)
         self.assertEqual(earlier, b'an earlier line')
@@ -402,6 +436,165 @@ class VersionAndHelp(Case):
             self.assertIn(option, help_.out)
         for status in '01234':
             self.assertIn(status + ' ', help_.out)
+
+
+class NotAFile(Case):
+    """What is read as a file and is something else, or far too big, never hangs the run."""
+
+    def replace(self, path, kind):
+        if os.path.isdir(path):
+            shutil.rmtree(path)
+        elif os.path.lexists(path):
+            os.remove(path)
+        if kind == 'pipe':
+            os.mkfifo(path)
+        elif kind == 'folder':
+            os.makedirs(path)
+        elif kind == '/dev/zero':
+            os.symlink('/dev/zero', path)
+        else:
+            with open(path, 'wb') as f:
+                f.truncate(100 << 20)
+
+    def test_table(self):
+        where = {
+            'Setup.ini': lambda b: b.path('pkg', 'Setup.ini'),
+            'confignames.ini': lambda b: b.path(*(b.shared('17.0', 'ENU') + '/confignames.ini')
+                                                 .split('/')),
+            'Default.jkm': lambda b: b.path(*(b.user('17.0', 'ENU') + '/Default.jkm').split('/')),
+        }
+        for name, path_of in where.items():
+            for kind in ('pipe', 'folder', '/dev/zero', '100 MB'):
+                with self.subTest(name + ' as ' + kind):
+                    box = self.sandbox()
+                    path = path_of(box)
+                    self.replace(path, kind)
+                    run = self.run_cli(box, '--silent')
+                    if name == 'Setup.ini' and kind != '100 MB':
+                        self.assertEqual(run.status, 1, run.err)
+                        self.assertIn('Não foi encontrado o arquivo setup.ini.', run.err)
+                    else:
+                        self.assertEqual(run.status, 4, run.err)
+                        lines = run.err.splitlines()
+                        self.assertEqual(lines[0], FAILED)
+                        self.assertEqual(os.path.normcase(lines[1].replace('\\', '/')).lower(),
+                                         path.lower())
+                    self.assertFalse(box.exists(box.user('17.0', 'ENU') + '/Default.jsb')
+                                     and not box.exists(box.user('17.0', 'ENU') +
+                                                        '/default_fs.jsd'))
+
+
+class ReadOnly(Case):
+    """A file without write permission is refused as Windows refuses it, even to root."""
+
+    def test_table(self):
+        targets = {
+            'a package file': lambda b: b.user('17.0', 'ENU') + '/notepad.jss',
+            'confignames.ini': lambda b: b.shared('17.0', 'ENU') + '/confignames.ini',
+            'Default.jkm': lambda b: b.user('17.0', 'ENU') + '/Default.jkm',
+            'the lock file': lambda b: 'AppData/Freedom Scientific/JAWS/instalador.lock',
+        }
+        for what, target in targets.items():
+            with self.subTest(what):
+                box = self.sandbox()
+                relative = target(box)
+                path = box.write(relative, b'[Common Keys]\r\nx=y\r\n') \
+                    if not box.exists(relative) else box.path(*relative.split('/'))
+                os.chmod(path, 0o444)
+                before = box.read(relative)
+                run = self.run_cli(box, '--silent')
+                self.assertEqual(run.status, 4, run.err)
+                self.assertEqual(run.err.splitlines()[0], FAILED)
+                self.assertEqual(run.err.splitlines()[2], 'Acesso negado.')
+                self.assertEqual(box.read(relative), before)
+
+
+class TwoRuns(Case):
+    """Two installations at once: the second waits for the first, no entry is lost and no
+    temporary file of a live run is touched."""
+
+    def start(self, box, package, appdata=None, hold=None, wait_ms=None):
+        env = {k: v for k, v in os.environ.items()
+               if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
+        env.update({'programfiles': box.programs, 'APPDATA': appdata or box.appdata,
+                    'AllUsersProfile': box.allusers})
+        if hold:
+            env.update({'INSTALADOR_TEST_HOLD': hold, 'INSTALADOR_TEST_HOLD_AT': 'rename'})
+        if wait_ms is not None:
+            env['INSTALADOR_TEST_LOCK_WAIT_MS'] = str(wait_ms)
+        return subprocess.Popen([sandbox.EXE, '--silent', '--versions', 'all', '--package-dir',
+                                 package], stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+
+    def second_package(self, box):
+        box.setup(settings(Configurations__Application='wordpad',
+                           Configurations__ScriptName='wordpad'))
+        other = box.path('pkg2')
+        shutil.copytree(box.package, other)
+        box.setup(settings())
+        return other
+
+    def held(self, box):
+        """Starts the first run and returns it once it stands between a read and its rename."""
+        hold = box.write('hold', b'')
+        first = self.start(box, box.package, hold=hold)
+        deadline = time.monotonic() + 60
+        while not os.path.exists(hold + '.held'):
+            if first.poll() is not None:
+                self.fail(first.communicate())
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.02)
+        temps = [os.path.join(folder, n) for folder, _, names in os.walk(box.allusers)
+                 for n in names if n.startswith('.instalador-tmp-')]
+        self.assertEqual(len(temps), 1, temps)
+        return first, hold, temps[0]
+
+    def test_no_entry_lost(self):
+        for what, other_user in [('the same user', False), ('another user', True)]:
+            with self.subTest(what):
+                box = self.sandbox()
+                other = self.second_package(box)
+                appdata = None
+                if other_user:
+                    appdata = box.path('AppData2')
+                    shutil.copytree(box.appdata, appdata)
+                first, hold, temp = self.held(box)
+                second = self.start(box, other, appdata=appdata)
+                time.sleep(1)
+                self.assertIsNone(second.poll(), 'the second run must wait')
+                self.assertTrue(os.path.exists(temp), 'the first run\'s temporary file')
+                os.remove(hold)
+                for run in (first, second):
+                    out, err = run.communicate(timeout=60)
+                    self.assertEqual((run.returncode, err.decode()), (0, DONE))
+                for version in ('16.0', '17.0'):
+                    for lang in ('ENU', 'PTB'):
+                        text = box.read(box.shared(version, lang) + '/confignames.ini')
+                        self.assertIn(b'notepad=notepad', text)
+                        self.assertIn(b'wordpad=wordpad', text)
+
+    def test_a_lock_held_too_long_and_a_lock_of_a_dead_run(self):
+        box = self.sandbox()
+        first, hold, temp = self.held(box)
+        before = snapshot(box.root)
+        second = self.start(box, self.second_package(box), wait_ms=300)
+        out, err = second.communicate(timeout=60)
+        lock = os.path.join(box.appdata, 'Freedom Scientific', 'JAWS', 'instalador.lock')
+        self.assertEqual(second.returncode, 4)
+        lines = err.decode().splitlines()
+        self.assertEqual(len(lines), 3, lines)
+        self.assertEqual((lines[0], lines[2]), (FAILED, 'Outra instalação está em andamento.'))
+        self.assertEqual(lines[1].replace('\\', '/').lower(), lock.lower())
+        after = snapshot(box.root)
+        self.assertEqual({k: v for k, v in after.items() if not k.startswith('pkg2')}, before)
+        # Killed while holding the lock: the next run neither waits nor keeps its leftover.
+        first.kill()
+        first.communicate()
+        start = time.monotonic()
+        third = self.start(box, box.package)
+        out, err = third.communicate(timeout=60)
+        self.assertEqual((third.returncode, err.decode()), (0, DONE))
+        self.assertLess(time.monotonic() - start, 20)
+        self.assertFalse(os.path.exists(temp))
 
 
 if __name__ == '__main__':
