@@ -136,7 +136,10 @@ Status PosixProfile::writeString(const std::string& section, const std::string& 
     fd.reset(openForReading(native));
     if (!fd) break;  // missing (made by the write) or unreadable (the read below says why)
     struct stat held, named;
-    if (flock(fd.get(), LOCK_EX) != 0 && errno != EINTR) break;
+    int locked;
+    while ((locked = flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) break;
     if (fstat(fd.get(), &held) != 0 || stat(native.c_str(), &named) != 0) break;
     if (held.st_dev == named.st_dev && held.st_ino == named.st_ino) break;
   }
