@@ -285,45 +285,29 @@ namespace inst::testing {
 namespace {
 
 // A file without write permission is read-only as Windows has it: neither a copy over it nor a
-// folder copy replaces it, whoever runs the program, and both back ends say so in one wording.
+// folder copy replaces it, whoever runs the program, and both back ends word it alike.
 TEST_F(FileSystemTest, ReadOnlyFilesAreNotReplaced) {
-  const struct {
-    const char* name;
-    bool wholeFolder;
-    const char* path;  // the read-only file, as the failure names it
-  } cases[] = {
-      {"copyFile", false, "dst\\A.JSB"},
-      {"copyFolder", true, "dst\\a.jsb"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  namespace fs = std::filesystem;
+  for (bool wholeFolder : {false, true}) {
     write("pkg/a.jsb", "new");
     write("dst/a.jsb", "old");
-    const auto readOnly = std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-                          std::filesystem::perms::others_read;
-    std::filesystem::permissions(at("dst/a.jsb"), readOnly);
-    const Status st = c.wholeFolder ? files.copyFolder(win("pkg"), win("dst"))
-                                    : files.copyFile(win("pkg\\a.jsb"), win("dst\\A.JSB"));
-    EXPECT_FALSE(st);
-    EXPECT_EQ(std::filesystem::path(st.path()).filename(),
-              std::filesystem::path(win(c.path)).filename());
-    EXPECT_EQ(st.reason(), "Acesso negado.");
+    fs::permissions(at("dst/a.jsb"), fs::perms::owner_read | fs::perms::others_read);
+    expectFailure(wholeFolder ? files.copyFolder(win("pkg"), win("dst"))
+                              : files.copyFile(win("pkg\\a.jsb"), win("dst\\a.jsb")),
+                  win("dst\\a.jsb"), "Acesso negado.");
     EXPECT_EQ(read("dst/a.jsb"), "old");
     EXPECT_TRUE(leftovers().empty());
-    std::filesystem::permissions(at("dst/a.jsb"), std::filesystem::perms::owner_all);
+    fs::permissions(at("dst/a.jsb"), fs::perms::owner_all);
   }
 }
 
-// The lock of an installation: one holder at a time, a clear failure after the wait, and a clear
-// failure where the lock file cannot be.
+// One holder at a time, a clear failure after the wait or where the lock file cannot be.
 TEST_F(FileSystemTest, LockFileHasOneHolderAtATime) {
   using std::chrono::milliseconds;
   std::unique_ptr<FileLock> first, second;
   ASSERT_TRUE(LockFileExclusive(win("instalador.lock"), milliseconds(0), first));
-  ASSERT_TRUE(first);
   expectFailure(LockFileExclusive(win("INSTALADOR.LOCK"), milliseconds(200), second),
                 win("INSTALADOR.LOCK"), kLockBusy);
-  EXPECT_FALSE(second);
   first.reset();
   EXPECT_TRUE(LockFileExclusive(win("instalador.lock"), milliseconds(0), second));
 
@@ -331,15 +315,9 @@ TEST_F(FileSystemTest, LockFileHasOneHolderAtATime) {
   write("ro.lock", "");
   std::filesystem::permissions(at("ro.lock"), std::filesystem::perms::owner_read);
   for (const char* name : {"pasta.lock", "ro.lock"}) {
-    SCOPED_TRACE(name);
-    std::unique_ptr<FileLock> held;
-    const Status st = LockFileExclusive(win(name), milliseconds(0), held);
-    EXPECT_FALSE(st);
-    EXPECT_EQ(st.path(), win(name));
-    EXPECT_FALSE(st.reason().empty());
-    EXPECT_NE(st.reason(), kLockBusy);
+    const Status st = LockFileExclusive(win(name), milliseconds(0), first);
+    expectFailure(st, win(name), ::testing::Not(::testing::AnyOf(kLockBusy, "")));
   }
-  EXPECT_TRUE(std::filesystem::is_directory(at("pasta.lock")));
   std::filesystem::permissions(at("ro.lock"), std::filesystem::perms::owner_all);
 }
 
@@ -350,7 +328,6 @@ TEST_F(FileSystemTest, ReadFileRefusesWhatNoTextFileReaches) {
   std::string got;
   expectFailure(files.readFile(win("huge.txt"), got), win("huge.txt"),
                 "O arquivo é grande demais.");
-  EXPECT_TRUE(got.empty());
 }
 
 }  // namespace
