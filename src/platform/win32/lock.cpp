@@ -29,6 +29,9 @@ constexpr DWORD kPollMs = 50;
 Status LockFileExclusive(const std::string& path, std::chrono::milliseconds wait,
                          std::unique_ptr<FileLock>& held) {
   held.reset();
+  const DWORD attributes = GetFileAttributesW(win32::toWide(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    return Status::failure(path, win32::errorText(ERROR_ACCESS_DENIED));
   HANDLE h = CreateFileW(win32::toWide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -126,6 +126,10 @@ void removeLeftovers(const std::wstring& folder) {
 // Copies one file over `target` (existing or not) through a temporary file in `folder`.
 Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
                        const std::wstring& target, const std::string& shownTarget) {
+  // Refused as the rename would refuse it, also where the system lets a privileged user through.
+  const DWORD was = attributesOf(systemPath(target));
+  if (was != INVALID_FILE_ATTRIBUTES && (was & FILE_ATTRIBUTE_READONLY))
+    return failure(shownTarget, ERROR_ACCESS_DENIED);
   static unsigned counter = 0;
   std::wstring temp;
   for (int attempt = 0;; ++attempt) {

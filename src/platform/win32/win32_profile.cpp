@@ -42,7 +42,8 @@ Status Win32Profile::writeString(const std::string& section, const std::string& 
 
   win32::removeOrphanTempsBeside(target);
   const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
     return failure(path, ERROR_ACCESS_DENIED);
   }
   // The copy keeps the file's attributes: a read-only file makes the write below fail, as a
