@@ -14,6 +14,7 @@
 #include "cli/options.h"
 #include "cli/usage.h"
 #include "platform/host.h"
+#include "text/event_line.h"
 #include "trace/dry_run.h"
 #include "trace/log_file.h"
 #include "trace/logged_services.h"
@@ -114,7 +115,7 @@ int Run(int argc, char** argv) {
   }
 
   if (!frontEnd->canRun(env)) {
-    std::fprintf(stderr, "instalador: the front end '%s' cannot run here\n%s",
+    std::fprintf(stderr, "instalador: a interface '%s' não pode rodar aqui\n%s",
                  std::string(frontEnd->name).c_str(), usage.c_str());
     return Code(ExitStatus::Usage);
   }
@@ -124,11 +125,19 @@ int Run(int argc, char** argv) {
     std::string why;
     std::FILE* file = host::OpenForAppending(options.log, why);
     if (!file) {
-      std::fprintf(stderr, "instalador: cannot open the log %s: %s\n", options.log.c_str(),
+      std::fprintf(stderr, "instalador: não foi possível abrir o log %s: %s\n", options.log.c_str(),
                    why.c_str());
       return Code(ExitStatus::Usage);
     }
     log = std::make_unique<trace::LogFile>(file);
+    // A log that takes no line (a full disk, /dev/full) would leave the administrator trusting
+    // an empty file: the run does not start.
+    log->event(EventLine("start").bare("version", INSTALADOR_VERSION).str());
+    if (!log->ok()) {
+      std::fprintf(stderr, "instalador: não foi possível escrever no log %s: %s\n",
+                   options.log.c_str(), log->failure().c_str());
+      return Code(ExitStatus::Usage);
+    }
   }
 
   // The services as the front end gets them: a dry run's plan over the real ones, and the
@@ -166,7 +175,10 @@ int Run(int argc, char** argv) {
                           return std::make_unique<trace::LoggedMciPort>(std::move(device), *log);
                         },
                         options.versions};
-  return frontEnd->run(services);
+  const int status = frontEnd->run(services);
+  if (log && !log->ok())
+    std::fprintf(stderr, "instalador: o log está incompleto: %s\n", log->failure().c_str());
+  return status;
 }
 
 }  // namespace

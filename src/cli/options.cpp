@@ -79,12 +79,12 @@ std::string Dashed(std::string_view name) {
   return "--" + std::string(name);
 }
 
-// "--silent", or "--silent or --uninstall" when there are several unattended modes.
+// "--silent", or "--silent ou --uninstall" when there are several unattended modes.
 std::string UnattendedModes() {
   std::string names;
   for (const Row& row : kOptions) {
     if (row.rule != Rule::Unattended) continue;
-    if (!names.empty()) names += " or ";
+    if (!names.empty()) names += " ou ";
     names += Dashed(row.name);
   }
   return names;
@@ -97,15 +97,15 @@ std::string Conflict(const Options& options) {
     if (!options.has(row.name)) continue;
     switch (row.rule) {
       case Rule::Alone:
-        if (count > 1) return Dashed(row.name) + " goes with no other option";
+        if (count > 1) return Dashed(row.name) + " não vai com nenhuma outra opção";
         break;
       case Rule::PackageDirOnly:
         if (count > 1 + (options.has("package-dir") ? 1 : 0))
-          return Dashed(row.name) + " goes with no other option than --package-dir";
+          return Dashed(row.name) + " não vai com nenhuma outra opção além de --package-dir";
         break;
       case Rule::Unattended:
-        if (options.has("ui")) return Dashed(row.name) + " and --ui cannot go together";
-        if (!mode.empty()) return mode + " and " + Dashed(row.name) + " cannot go together";
+        if (options.has("ui")) return Dashed(row.name) + " e --ui não podem ir juntas";
+        if (!mode.empty()) return mode + " e " + Dashed(row.name) + " não podem ir juntas";
         mode = Dashed(row.name);
         break;
       default:
@@ -121,7 +121,7 @@ std::string Misplaced(const Options& options) {
     unattended |= row.rule == Rule::Unattended && options.has(row.name);
   for (const Row& row : kOptions)
     if (row.rule == Rule::NeedsUnattended && options.has(row.name) && !unattended)
-      return Dashed(row.name) + " goes only with " + UnattendedModes();
+      return Dashed(row.name) + " só vai com " + UnattendedModes();
   return "";
 }
 
@@ -135,23 +135,23 @@ std::string Read(std::span<const std::string_view> args, Syntax syntax, Options&
     std::string_view value;
     bool hasValue = false;
     const std::string name = OptionName(arg, syntax, value, hasValue);
-    if (name.empty()) return "unexpected argument: " + std::string(arg);
+    if (name.empty()) return "argumento inesperado: " + std::string(arg);
     const Row* row = Find(name);
-    if (row == nullptr) return "unknown option: " + std::string(arg);
-    if (!options.given.insert(name).second) return Dashed(name) + " is given twice";
+    if (row == nullptr) return "opção desconhecida: " + std::string(arg);
+    if (!options.given.insert(name).second) return Dashed(name) + " foi dada duas vezes";
     if (row->value == nullptr) {
-      if (hasValue) return Dashed(name) + " takes no value";
+      if (hasValue) return Dashed(name) + " não leva valor";
       continue;
     }
     if (!hasValue) {
       // "--log --silent" leaves the log without a name rather than naming it "--silent".
       if (i + 1 >= args.size() || args[i + 1].starts_with("--"))
-        return Dashed(name) + " needs a value";
+        return Dashed(name) + " precisa de um valor";
       value = args[++i];
     }
     options.*(row->value) = std::string(value);
     // An empty list of versions has its own message, once the conflicts are known.
-    if (value.empty() && name != "versions") return Dashed(name) + " needs a value";
+    if (value.empty() && name != "versions") return Dashed(name) + " precisa de um valor";
   }
   return "";
 }
@@ -173,10 +173,10 @@ Parsed Parse(std::span<const std::string_view> args, Syntax syntax,
   parsed.error = Misplaced(options);
   if (!parsed.error.empty()) return parsed;
   if (options.has("versions") && !HasAName(options.versions)) {
-    parsed.error = "--versions needs at least one version name, or all";
+    parsed.error = "--versions precisa de pelo menos um nome de versão, ou all";
   } else if (!options.ui.empty() &&
              std::find(frontEnds.begin(), frontEnds.end(), options.ui) == frontEnds.end()) {
-    parsed.error = "this build has no front end '" + options.ui + "'";
+    parsed.error = "esta compilação não tem a interface '" + options.ui + "'";
   }
   return parsed;
 }

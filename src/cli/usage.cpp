@@ -9,48 +9,49 @@ std::string Usage(Syntax syntax, std::span<const std::string_view> frontEnds) {
     names += name;
   }
   std::string text =
-      "usage: instalador [--ui=" + names +
-      "] [--package-dir DIR] [--log FILE]\n"
-      "       instalador --silent [--versions LIST|all] [--dry-run] [--package-dir DIR] "
-      "[--log FILE]\n"
-      "       instalador --check [--package-dir DIR]\n"
-      "       instalador --bundle ARQUIVO [--package-dir DIR]\n"
-      "       instalador --version | --help\n"
+      "uso: instalador [--ui=" + names +
+      "] [--package-dir PASTA] [--log ARQUIVO]\n"
+      "     instalador --silent [--versions LISTA|all] [--dry-run] [--package-dir PASTA] "
+      "[--log ARQUIVO]\n"
+      "     instalador --check [--package-dir PASTA]\n"
+      "     instalador --bundle ARQUIVO [--package-dir PASTA]\n"
+      "     instalador --version | --help\n"
       "\n"
-      "  --ui=NAME          the front end; by default the desktop one where it can run,\n"
-      "                     else headless (driven by lines on standard input)\n"
-      "  --package-dir DIR  the package's folder (Setup.ini, pastascripts, Audio, Info, "
-      "Extras);\n"
-      "                     by default the executable's folder\n"
-      "  --log FILE         append every setting read, version found and offered, file\n"
-      "                     copied, INI entry written, message, sound command and pause to\n"
-      "                     FILE, one timed line each (UTF-8)\n"
-      "  --silent           install without any window, message box or sound; messages go\n"
-      "                     to standard error\n"
-      "  --versions LIST    with --silent: the JAWS versions to install into, separated by\n"
-      "                     commas (17.0,2025), or all; by default the one the window ticks\n"
-      "  --dry-run          with --silent: write nothing; print every file that would be\n"
-      "                     copied, every INI entry that would be written and every step\n"
-      "                     that would be skipped\n"
-      "  --check            check the package as its author ships it; findings in\n"
-      "                     Portuguese on standard output, exit 1 when there is an erro\n"
-      "  --bundle ARQUIVO   grava ARQUIVO, uma cópia deste programa que leva o pacote:\n"
-      "                     um só arquivo para distribuir. Verifica o pacote antes e não\n"
-      "                     grava se achar um erro (saída 1); saída 4 se não puder gravar\n"
-      "  --version          print the version\n"
-      "  --help             print this text\n";
+      "  --ui=NOME            a interface; por padrão a de janelas, onde ela pode rodar,\n"
+      "                       senão a headless (conduzida por linhas na entrada padrão)\n"
+      "  --package-dir PASTA  a pasta do pacote (Setup.ini, pastascripts, Audio, Info,\n"
+      "                       Extras); por padrão a pasta do executável\n"
+      "  --log ARQUIVO        acrescenta ao ARQUIVO cada valor lido, versão encontrada e\n"
+      "                       oferecida, arquivo copiado, entrada de INI escrita, mensagem,\n"
+      "                       comando de som e pausa, uma linha com hora cada (UTF-8)\n"
+      "  --silent             instala sem janela, caixa de mensagem nem som; as mensagens\n"
+      "                       vão para a saída de erro\n"
+      "  --versions LISTA     com --silent: as versões do JAWS em que instalar, separadas\n"
+      "                       por vírgulas (17.0,2025), ou all; por padrão a que a janela\n"
+      "                       marca\n"
+      "  --dry-run            com --silent: não escreve nada; mostra cada arquivo que seria\n"
+      "                       copiado, cada entrada de INI que seria escrita e cada passo\n"
+      "                       que seria pulado\n"
+      "  --check              verifica o pacote como o autor o distribui; as constatações\n"
+      "                       vão para a saída padrão, saída 1 quando há um erro\n"
+      "  --bundle ARQUIVO     grava ARQUIVO, uma cópia deste programa que leva o pacote: um\n"
+      "                       só arquivo para distribuir; verifica o pacote antes e não\n"
+      "                       grava se achar um erro (saída 1); saída 4 se não puder gravar\n"
+      "  --version            mostra a versão\n"
+      "  --help               mostra este texto\n";
   if (syntax == Syntax::Windows)
     text +=
         "\n"
-        "Options may also be written with / and in any case: /SILENT, /S (--silent), /? "
-        "(--help).\n";
+        "As opções também podem ser escritas com / e em maiúsculas ou minúsculas: /SILENT,\n"
+        "/S (--silent), /? (--help).\n";
   text +=
       "\n"
-      "Exit status: 0 installed (or would install, with --dry-run); 1 start-up stop (no\n"
-      "Setup.ini, no JAWS version found); 2 usage error or a log that cannot be opened;\n"
-      "3 --versions named a version not offered; 4 the installation failed part way;\n"
-      "70 an unexpected error inside the program (a fault of ours): its message is on\n"
-      "standard error.\n";
+      "Status de saída: 0 instalado (ou instalaria, com --dry-run); 1 parada na partida\n"
+      "(sem Setup.ini, nenhuma versão do JAWS encontrada); 2 erro de uso ou um log que não\n"
+      "pode ser aberto ou escrito; 3 --versions nomeou uma versão não oferecida; 4 a\n"
+      "instalação falhou no meio;\n"
+      "70 um erro inesperado dentro do programa (uma falha nossa): a mensagem está na saída\n"
+      "de erro.\n";
   return text;
 }
 

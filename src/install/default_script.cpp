@@ -1,5 +1,7 @@
 #include "install/default_script.h"
 
+#include <utility>
+
 #include "install/language_folder.h"
 #include "package/layout.h"
 #include "settings/ini_access.h"
@@ -41,11 +43,25 @@ Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
     return Status::success();
   }
 
-  if (Status st = fs.copyFile(package::DefaultScriptPath(exeFolder), u + "\\Default.jsb"); !st) {
-    return st;
+  // Default.jsb goes last: once it is there, no later install runs this step again, so it must
+  // never be there without the two files it relies on. A missing source is found before any
+  // copy (in the order the copies were once made, so the same one is named) and reported by the
+  // copy that would have failed on it, which writes nothing and words it as on every platform.
+  const std::pair<std::string, std::string> packageScript{package::DefaultScriptPath(exeFolder),
+                                                          u + "\\Default.jsb"};
+  const std::pair<std::string, std::string> copies[] = {
+      {s + "\\default.jsb", u + "\\default_fs.jsb"},
+      {s + "\\default.jsd", u + "\\default_fs.jsd"},
+      packageScript,
+  };
+  for (const auto* copy : {&packageScript, &copies[0], &copies[1]}) {
+    if (!fs.fileExists(copy->first)) {
+      if (Status st = fs.copyFile(copy->first, copy->second); !st) return st;
+    }
   }
-  if (Status st = fs.copyFile(s + "\\default.jsb", u + "\\default_fs.jsb"); !st) return st;
-  if (Status st = fs.copyFile(s + "\\default.jsd", u + "\\default_fs.jsd"); !st) return st;
+  for (const auto& [from, to] : copies) {
+    if (Status st = fs.copyFile(from, to); !st) return st;
+  }
 
   sleeper.sleep(kPauseBeforeKeyMapMs);
 

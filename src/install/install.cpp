@@ -1,6 +1,7 @@
 #include "install/install.h"
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -58,6 +59,12 @@ InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIn
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount) {
+  // A Setup.ini that is there but cannot be read as a file (a folder, a pipe, a device, a huge
+  // file) would read as empty: the installation would do what nobody asked for.
+  if (services.fs.pathExists(setupIniPath)) {
+    std::string bytes;
+    if (Status st = services.fs.readFile(setupIniPath, bytes); !st) return st;
+  }
   const InstallSettings settings = ReadInstallSettings(services.profile, setupIniPath);
   const std::string appData = services.env.get("appdata");
 
@@ -77,6 +84,9 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
     }
   }
 
+  // Taken before the first change, held to the end: two runs for the same user never meet in
+  // the middle of each other's writes, nor remove each other's temporary files.
+  std::unique_ptr<FileLock> lock;
   for (std::size_t i = 0; i < visited; ++i) {
     if (boxes[i].value == 0) continue;
     const std::string& version = boxes[i].caption;
@@ -88,6 +98,10 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
     }
     for (const SubFolder& folder : subFolders) {
       if (!jaws::IsLanguageFolderName(folder.name)) continue;
+      if (!lock) {
+        if (Status st = services.fs.lockFile(jaws::InstallLockFile(appData), lock); !st) return st;
+        if (!lock) lock = std::make_unique<FileLock>();  // a file system that takes none
+      }
       if (Status st = InstallLanguageFolder(services, packageFolder, version, folder, settings);
           !st) {
         return st;

@@ -28,8 +28,9 @@ Status InstallLanguageFolder(InstallServices services, const std::string& exeFol
   const std::string configNames = jaws::ConfigNamesFile(shared);
   if (!settings.modifyScriptName) {
     SkipStep(services.events, "confignames", "ModifyScriptName está desligado");
-  } else if (!services.fs.fileExists(configNames)) {
-    // JAWS owns this file; when it is not there we must not create one.
+  } else if (!services.fs.pathExists(configNames)) {
+    // JAWS owns this file; when it is not there we must not create one. Something else of its
+    // name (a folder, a pipe) is not skipped: the write says what is wrong with it.
     SkipStep(services.events, "confignames", configNames + " não existe");
   } else if (Status st = TryWriteIniValue(services.profile, "ConfigNames", settings.application,
                                           settings.scriptName, configNames);

@@ -25,6 +25,10 @@ std::string UserSettingsRoot(const std::string& appData) {
   return appData + "\\" + "freedom scientific\\jaws\\";
 }
 
+std::string InstallLockFile(const std::string& appData) {
+  return UserSettingsRoot(appData) + "instalador.lock";
+}
+
 std::string UserSettingsFolder(const std::string& appData, const std::string& version) {
   return UserSettingsRoot(appData) + version + "\\settings\\";
 }

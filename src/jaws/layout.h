@@ -12,6 +12,8 @@ std::string JawsRootFrom(const std::string& programFiles);
 
 // appdata + "\" + "freedom scientific\jaws\"
 std::string UserSettingsRoot(const std::string& appData);
+// UserSettingsRoot + "instalador.lock": the lock an installation holds over this user's tree.
+std::string InstallLockFile(const std::string& appData);
 // UserSettingsRoot + version + "\settings\"
 std::string UserSettingsFolder(const std::string& appData, const std::string& version);
 // allusersprofile + "\Freedom scientific\jaws\" + version + "\settings\" + language

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/lock.h"
 #include "text/status.h"
 
 namespace inst {
@@ -17,6 +20,10 @@ struct SubFolder {
   std::string name;  // last path component, as the file system spells it
   std::string path;  // full path, no trailing separator
 };
+
+// No real INI file or information text comes near this size; a larger one is refused rather
+// than read into memory.
+inline constexpr std::uint64_t kMaxTextFileBytes = std::uint64_t{16} << 20;
 
 // Told about every file a folder copy handles, in the order it handles them.
 class CopyWatcher {
@@ -38,6 +45,20 @@ class FileSystem {
   // A file with normal attributes exists: folders, hidden and system files do not count.
   virtual bool normalFileExists(const std::string& path) = 0;
   virtual bool folderExists(const std::string& path) = 0;
+  // Anything of that path exists: a file, a folder, or something that is neither (a pipe, a
+  // device), which is no file to read.
+  virtual bool pathExists(const std::string& path) {
+    return fileExists(path) || folderExists(path);
+  }
+
+  // Takes the lock of an installation's file work on the file `path` (made when missing), and
+  // holds it until `held` goes; another run waits for it, a while. A file system that writes
+  // nothing (a dry run's) takes none and makes no file.
+  virtual Status lockFile(const std::string& path, std::unique_ptr<FileLock>& held) {
+    (void)path;
+    held.reset();
+    return Status::success();
+  }
 
   // The direct subfolders in NTFS order (names compared upper-cased, ordinal).
   virtual Status subFolders(const std::string& path, std::vector<SubFolder>& out) = 0;
@@ -58,7 +79,7 @@ class FileSystem {
   // One file, replacing an existing destination. Overwrite is always on.
   virtual Status copyFile(const std::string& source, const std::string& destination) = 0;
 
-  // The whole file's bytes.
+  // The whole file's bytes: only a regular file, of at most kMaxTextFileBytes, is read.
   virtual Status readFile(const std::string& path, std::string& bytes) = 0;
 };
 

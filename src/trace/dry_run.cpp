@@ -107,6 +107,10 @@ bool DryRun::Files::folderExists(const std::string& path) {
   return run_.plannedFolder(path) || run_.realFs_.folderExists(path);
 }
 
+bool DryRun::Files::pathExists(const std::string& path) {
+  return run_.plannedFile(path) || run_.plannedFolder(path) || run_.realFs_.pathExists(path);
+}
+
 Status DryRun::Files::subFolders(const std::string& path, std::vector<SubFolder>& out) {
   Status listed = run_.realFs_.subFolders(path, out);
   if (!listed && !run_.plannedFolder(path)) return listed;

@@ -42,6 +42,7 @@ class DryRun {
     bool fileExists(const std::string& path) override;
     bool normalFileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
+    bool pathExists(const std::string& path) override;
     Status subFolders(const std::string& path, std::vector<SubFolder>& out) override;
     Status copyFolder(const std::string& source, const std::string& destination) override;
     Status copyFolderWatched(const std::string& source, const std::string& destination,

@@ -1,6 +1,8 @@
 #include "trace/log_file.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 namespace inst::trace {
 
@@ -11,8 +13,12 @@ LogFile::~LogFile() {
 void LogFile::event(const std::string& line) {
   if (!file_) return;
   const std::string text = IsoTime(std::chrono::system_clock::now()) + " " + line + "\n";
-  std::fwrite(text.data(), 1, text.size(), file_);
-  std::fflush(file_);
+  errno = 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+  if ((std::fflush(file_) != 0 || !written) && failure_.empty()) {
+    failure_ = errno != 0 ? std::strerror(errno) : "erro de escrita";
+    std::clearerr(file_);
+  }
 }
 
 std::string IsoTime(std::chrono::system_clock::time_point when) {

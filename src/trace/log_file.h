@@ -20,8 +20,14 @@ class LogFile final : public EventSink {
 
   void event(const std::string& line) override;
 
+  // Every line so far reached the file; else why the first one that did not failed. A run goes
+  // on after a failed line (the log is no reason to stop an installation) and says so at the end.
+  bool ok() const { return failure_.empty(); }
+  const std::string& failure() const { return failure_; }
+
  private:
   std::FILE* file_;
+  std::string failure_;
 };
 
 // 2026-12-07T12:00:00.123Z

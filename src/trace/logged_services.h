@@ -24,6 +24,10 @@ class LoggedFileSystem final : public FileSystem {
   bool fileExists(const std::string& path) override { return inner_.fileExists(path); }
   bool normalFileExists(const std::string& path) override { return inner_.normalFileExists(path); }
   bool folderExists(const std::string& path) override { return inner_.folderExists(path); }
+  bool pathExists(const std::string& path) override { return inner_.pathExists(path); }
+  Status lockFile(const std::string& path, std::unique_ptr<FileLock>& held) override {
+    return inner_.lockFile(path, held);
+  }
   Status subFolders(const std::string& path, std::vector<SubFolder>& out) override {
     return inner_.subFolders(path, out);
   }

@@ -3,15 +3,18 @@
 Usage: cli_test.py PATH-TO-INSTALADOR
 """
 
+import itertools
 import os
 import random
 import re
+import resource
 import shutil
 import signal
 import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 import sandbox
@@ -35,6 +38,9 @@ def snapshot(root):
             if os.path.islink(full) and not os.path.exists(full):
                 out[os.path.relpath(full, root)] = 'dangling'
                 continue
+            if not os.path.isfile(full):
+                out[os.path.relpath(full, root)] = 'not a file'
+                continue
             with open(full, 'rb') as fh:
                 out[os.path.relpath(full, root)] = (fh.read(), os.stat(full).st_mode)
     return out
@@ -54,19 +60,22 @@ class Case(unittest.TestCase):
         self.addCleanup(box.remove)
         return box
 
-    def run_cli(self, box, *args, package=True, tmp=None):
+    def env(self, box, **extra):
         env = {k: v for k, v in os.environ.items()
                if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
         if box is not None:
             env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
                         'AllUsersProfile': box.allusers})
-        if tmp is not None:
-            env['TMPDIR'] = tmp
+        env.update({k: v for k, v in extra.items() if v is not None})
+        return env
+
+    def run_cli(self, box, *args, package=True, tmp=None, preexec=None):
         command = [sandbox.EXE, *args]
         if package and box is not None:
             command += ['--package-dir', box.package]
         return Result(subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     env=env, timeout=120))
+                                     env=self.env(box, TMPDIR=tmp), timeout=120,
+                                     preexec_fn=preexec))
 
     def log_events(self, path):
         with open(path, 'rb') as f:
@@ -105,25 +114,25 @@ class ExitStatuses(Case):
 
     def test_usage_errors_write_nothing(self):
         cases = [
-            ('unknown option', ['--silent', '--bogus'], 'unknown option: --bogus'),
-            ('unexpected argument', ['--silent', 'extra'], 'unexpected argument: extra'),
-            ('repeated', ['--silent', '--silent'], '--silent is given twice'),
+            ('unknown option', ['--silent', '--bogus'], 'opção desconhecida: --bogus'),
+            ('unexpected argument', ['--silent', 'extra'], 'argumento inesperado: extra'),
+            ('repeated', ['--silent', '--silent'], '--silent foi dada duas vezes'),
             ('repeated value', ['--silent', '--versions', '17.0', '--versions=16.0'],
-             '--versions is given twice'),
-            ('silent with a front end', ['--silent', '--ui=gtk'], '--silent and --ui'),
-            ('silent with headless', ['--silent', '--ui', 'headless'], '--silent and --ui'),
-            ('versions alone', ['--versions', 'all'], '--versions goes only with --silent'),
-            ('dry run alone', ['--dry-run'], '--dry-run goes only with --silent'),
-            ('check with silent', ['--check', '--silent'], '--check goes with no other'),
-            ('check with a log', ['--check', '--log', 'x.log'], '--check goes with no other'),
-            ('version with help', ['--version', '--help'], 'goes with no other option'),
-            ('empty versions', ['--silent', '--versions', ''], '--versions needs at least one'),
-            ('only commas', ['--silent', '--versions=,, ,'], '--versions needs at least one'),
-            ('a value for a flag', ['--silent=1'], '--silent takes no value'),
-            ('a missing value', ['--silent', '--log'], '--log needs a value'),
-            ('unknown front end', ['--ui=nothing'], "no front end 'nothing'"),
-            ('bundle with silent', ['--bundle', 'x', '--silent'], '--bundle goes with no other'),
-            ('bundle without a file', ['--bundle'], '--bundle needs a value'),
+             '--versions foi dada duas vezes'),
+            ('silent with a front end', ['--silent', '--ui=gtk'], '--silent e --ui'),
+            ('silent with headless', ['--silent', '--ui', 'headless'], '--silent e --ui'),
+            ('versions alone', ['--versions', 'all'], '--versions só vai com --silent'),
+            ('dry run alone', ['--dry-run'], '--dry-run só vai com --silent'),
+            ('check with silent', ['--check', '--silent'], '--check não vai com nenhuma outra'),
+            ('check with a log', ['--check', '--log', 'x.log'], '--check não vai com'),
+            ('version with help', ['--version', '--help'], 'não vai com nenhuma outra opção'),
+            ('empty versions', ['--silent', '--versions', ''], '--versions precisa de'),
+            ('only commas', ['--silent', '--versions=,, ,'], '--versions precisa de pelo menos um'),
+            ('a value for a flag', ['--silent=1'], '--silent não leva valor'),
+            ('a missing value', ['--silent', '--log'], '--log precisa de um valor'),
+            ('unknown front end', ['--ui=nothing'], "não tem a interface 'nothing'"),
+            ('bundle with silent', ['--bundle', 'x', '--silent'], '--bundle não vai com nenhuma outra'),
+            ('bundle without a file', ['--bundle'], '--bundle precisa de um valor'),
         ]
         for what, args, says in cases:
             with self.subTest(what):
@@ -132,23 +141,35 @@ class ExitStatuses(Case):
                 run = self.run_cli(box, *args)
                 self.assertEqual(run.status, 2, run.err)
                 self.assertIn(says, run.err)
-                self.assertIn('usage:', run.err)
+                self.assertIn('uso:', run.err)
                 self.assertEqual(run.out, '')
                 self.assertEqual(snapshot(box.root), before)
 
-    def test_a_log_that_cannot_be_opened(self):
+    def test_a_log_that_cannot_be_written(self):
         box = self.sandbox()
-        os.makedirs(box.path('logs'))
         readonly = box.write('logs/readonly.log', b'kept\n')
         os.chmod(readonly, 0o444)
-        for what, path in [('a folder', box.path('logs')), ('read-only', readonly),
-                           ('missing folder', box.path('no', 'such', 'x.log'))]:
-            with self.subTest(what):
+        os.mkfifo(box.path('logs', 'pipe'))
+        opened, written = 'não foi possível abrir o log ', 'não foi possível escrever no log '
+        for path, says in [(box.path('logs'), opened), (readonly, opened),
+                           (box.path('no', 'such', 'x.log'), opened),
+                           (box.path('logs', 'pipe'), opened), ('/dev/full', written)]:
+            with self.subTest(path):
                 before = snapshot(box.root)
                 run = self.run_cli(box, '--silent', '--log', path)
-                self.assertEqual(run.status, 2)
-                self.assertIn('cannot open the log ' + path, run.err)
+                self.assertEqual(run.status, 2, run.err)
+                self.assertIn(says + path, run.err)
                 self.assertEqual(snapshot(box.root), before)
+
+    def test_a_log_that_stops_taking_lines(self):
+        def limit():  # the first line goes through, later ones are refused
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (300, 300))
+        box = self.sandbox()
+        run = self.run_cli(box, '--silent', '--log', box.path('run.log'), preexec=limit)
+        self.assertEqual(run.status, 0, run.err)
+        self.assertEqual(run.err.split('instalador: o log está incompleto: ')[0], DONE)
+        self.assertTrue(box.exists(box.user('17.0', 'PTB') + '/notepad.jss'))
 
     def test_a_version_not_offered(self):
         long_name = 'x' * 10000
@@ -296,8 +317,9 @@ class Log(Case):
         run = self.run_cli(box, '--silent', '--versions', 'all', '--log', log)
         self.assertEqual(run.status, 0, run.err)
         after = snapshot(box.root)
+        # The lock file is the run's own, not a change to JAWS's settings.
         changed = {p for p in after if p != 'run.log' and after[p] != before.get(p)
-                   and not p.endswith('/')}
+                   and not p.endswith('/') and not p.endswith('instalador.lock')}
         with open(log, 'rb') as f:
             earlier, rest = f.read().split(b'\n', 1)
         self.assertEqual(earlier, b'an earlier line')
@@ -537,6 +559,132 @@ class VersionAndHelp(Case):
             self.assertIn(option, help_.out)
         for status in '01234':
             self.assertIn(status + ' ', help_.out)
+
+
+class RefusedFiles(Case):
+    """A file the run must read that is no file or far too big, or a file without write
+    permission (read-only as Windows has it, even to root): a clear message, no hang, no change."""
+
+    def make(self, path, kind):
+        if os.path.isdir(path):
+            shutil.rmtree(path)
+        elif os.path.lexists(path):
+            os.remove(path)
+        if kind == 'pipe':
+            os.mkfifo(path)
+        elif kind == 'folder':
+            os.makedirs(path)
+        elif kind == '/dev/zero':
+            os.symlink('/dev/zero', path)
+        else:
+            with open(path, 'wb') as f:
+                f.write(b'[Common Keys]\r\n')
+                f.truncate(100 << 20 if kind == '100 MB' else 20)
+            if kind == 'read-only':
+                os.chmod(path, 0o444)
+
+    def test_table(self):
+        odd = ('pipe', 'folder', '/dev/zero', '100 MB')
+        user, shared = Sandbox.user(Sandbox, '17.0', 'ENU'), Sandbox.shared(Sandbox, '17.0', 'ENU')
+        for name, relative, kinds in [
+                ('Setup.ini', 'pkg/Setup.ini', odd),
+                ('confignames.ini', shared + '/confignames.ini', odd + ('read-only',)),
+                ('Default.jkm', user + '/Default.jkm', odd + ('read-only',)),
+                ('a package file', user + '/notepad.jss', ('read-only',)),
+                ('the lock', 'AppData/Freedom Scientific/JAWS/instalador.lock', ('read-only',))]:
+            for kind in kinds:
+                with self.subTest(name + ' as ' + kind):
+                    box = self.sandbox()
+                    path = box.path(*relative.split('/'))
+                    self.make(path, kind)
+                    run = self.run_cli(box, '--silent')
+                    lines = run.err.splitlines()
+                    if name == 'Setup.ini' and kind in ('pipe', 'folder', '/dev/zero'):
+                        self.assertEqual(run.status, 1, run.err)
+                        self.assertIn('Não foi encontrado o arquivo setup.ini.', run.err)
+                    else:
+                        self.assertEqual((run.status, lines[0]), (4, FAILED), run.err)
+                        self.assertEqual(lines[1].replace('\\', '/').lower(), path.lower())
+                        if kind == 'read-only':
+                            self.assertEqual(lines[2], 'Acesso negado.')
+                            self.assertEqual(os.path.getsize(path), 20)
+
+
+class TwoRuns(Case):
+    """Two installations at once: the second waits for the first, no entry is lost and no
+    temporary file of a live run is touched."""
+
+    def start(self, box, package, appdata=None, hold=None, wait_ms=None):
+        env = self.env(box, APPDATA=appdata, INSTALADOR_TEST_HOLD=hold,
+                       INSTALADOR_TEST_HOLD_AT='rename',
+                       INSTALADOR_TEST_LOCK_WAIT_MS=wait_ms and str(wait_ms))
+        return subprocess.Popen([sandbox.EXE, '--silent', '--versions', 'all', '--package-dir',
+                                 package], stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+
+    def second_package(self, box):
+        box.setup(settings(Configurations__Application='wordpad',
+                           Configurations__ScriptName='wordpad'))
+        other = box.path('pkg2')
+        shutil.copytree(box.package, other)
+        box.setup(settings())
+        return other
+
+    def held(self, box):
+        """Starts the first run and returns it once it stands between a read and its rename."""
+        hold = box.write('hold', b'')
+        first = self.start(box, box.package, hold=hold)
+        while not os.path.exists(hold + '.held'):
+            if first.poll() is not None:
+                self.fail(first.communicate())
+            time.sleep(0.02)
+        temps = [os.path.join(folder, n) for folder, _, names in os.walk(box.allusers)
+                 for n in names if n.startswith('.instalador-tmp-')]
+        self.assertEqual(len(temps), 1, temps)
+        return first, hold, temps[0]
+
+    def test_no_entry_lost(self):
+        for what, other_user in [('the same user', False), ('another user', True)]:
+            with self.subTest(what):
+                box = self.sandbox()
+                other = self.second_package(box)
+                appdata = box.path('AppData2') if other_user else None
+                if other_user:
+                    shutil.copytree(box.appdata, appdata)
+                first, hold, temp = self.held(box)
+                second = self.start(box, other, appdata=appdata)
+                time.sleep(1)
+                self.assertIsNone(second.poll(), 'the second run must wait')
+                self.assertTrue(os.path.exists(temp), 'the first run\'s temporary file')
+                os.remove(hold)
+                for run in (first, second):
+                    out, err = run.communicate(timeout=60)
+                    self.assertEqual((run.returncode, err.decode()), (0, DONE))
+                for version, lang in itertools.product(('16.0', '17.0'), ('ENU', 'PTB')):
+                    text = box.read(box.shared(version, lang) + '/confignames.ini')
+                    self.assertIn(b'notepad=notepad', text)
+                    self.assertIn(b'wordpad=wordpad', text)
+
+    def test_a_lock_held_too_long_and_a_lock_of_a_dead_run(self):
+        box = self.sandbox()
+        first, hold, temp = self.held(box)
+        before = snapshot(box.root)
+        second = self.start(box, self.second_package(box), wait_ms=300)
+        out, err = second.communicate(timeout=60)
+        lock = os.path.join(box.appdata, 'Freedom Scientific', 'JAWS', 'instalador.lock')
+        self.assertEqual((second.returncode, err.decode().replace('\\', '/').lower()),
+                         (4, '\n'.join([FAILED, lock, 'Outra instalação está em andamento.\n'])
+                          .lower()))
+        after = snapshot(box.root)
+        self.assertEqual({k: v for k, v in after.items() if not k.startswith('pkg2')}, before)
+        # Killed while holding the lock: the next run neither waits nor keeps its leftover.
+        first.kill()
+        first.communicate()
+        start = time.monotonic()
+        third = self.start(box, box.package)
+        out, err = third.communicate(timeout=60)
+        self.assertEqual((third.returncode, err.decode()), (0, DONE))
+        self.assertLess(time.monotonic() - start, 20)
+        self.assertFalse(os.path.exists(temp))
 
 
 if __name__ == '__main__':

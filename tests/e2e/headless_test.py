@@ -383,7 +383,7 @@ class Protocol(Case):
         proc = subprocess.run([sandbox.EXE, '--ui=headless', '--bogus'], stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE)
         self.assertEqual(proc.returncode, 2)
-        self.assertIn(b'unknown option: --bogus', proc.stderr)
+        self.assertIn('opção desconhecida: --bogus'.encode(), proc.stderr)
 
 
 if __name__ == '__main__':

@@ -52,6 +52,7 @@ TEST(BadInput, RefusedUpFront) {
       EXPECT_FALSE(st.reason().empty());
       EXPECT_EQ(st.path(), c.tick ? box.settingsFolder(c.caption) : box.setupIni());
       for (const std::string& line : box.rec.log) {
+        if (line.find("Exists ") != std::string::npos) continue;  // looking writes nothing
         EXPECT_EQ(line.rfind("iniRead ", 0), 0u) << "not even the good version may go first";
       }
       EXPECT_EQ(box.read(configNames), before);

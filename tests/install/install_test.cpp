@@ -100,7 +100,7 @@ TEST(Install, OnlyWholeEnuPtbPtgNamesInListingOrder) {
   EXPECT_FALSE(box.isFolder(enu + "\\pastascripts"));
   // The shared folder is named as the user's folder is listed, not upper-cased.
   const std::string configNames = box.shared("17.0", "Ptb") + "\\confignames.ini";
-  EXPECT_EQ(box.rec.lines("fileExists " + configNames).size(), 1u);
+  EXPECT_EQ(box.rec.lines("pathExists " + configNames).size(), 1u);
   EXPECT_EQ(box.iniValue(configNames, "ConfigNames", "notepad"), "bloco");
 }
 
@@ -126,9 +126,10 @@ TEST(Install, OrderIsSettingsThenCopyConfigNamesDefaultScript) {
       "subFolders " + box.settingsFolder("17.0"),
       "copyFolder " + box.package() + " -> " + u,
       "iniWrite [ConfigNames] notepad=bloco " + s + "\\confignames.ini",
-      "copyFile " + box.exe() + "\\Extras\\extra1.ext -> " + u + "\\Default.jsb",
+      // Default.jsb last: the step is never taken for done while its other files are missing.
       "copyFile " + s + "\\default.jsb -> " + u + "\\default_fs.jsb",
       "copyFile " + s + "\\default.jsd -> " + u + "\\default_fs.jsd",
+      "copyFile " + box.exe() + "\\Extras\\extra1.ext -> " + u + "\\Default.jsb",
       "sleep 100",
       "iniWrite [Common Keys] windows+backspace=swSayAlert(1) " + u + "\\Default.jkm",
   };

@@ -61,6 +61,13 @@ class RecordingFileSystem final : public FileSystem {
     rec_.log.push_back("folderExists " + p);
     return inner_.folderExists(p);
   }
+  bool pathExists(const std::string& p) override {
+    rec_.log.push_back("pathExists " + p);
+    return inner_.pathExists(p);
+  }
+  Status lockFile(const std::string& p, std::unique_ptr<FileLock>& held) override {
+    return inner_.lockFile(p, held);
+  }
   Status subFolders(const std::string& p, std::vector<SubFolder>& out) override {
     return rec_.fallibleOp("subFolders " + p, p, [&] { return inner_.subFolders(p, out); });
   }

@@ -1,6 +1,7 @@
 #include "platform/host.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,11 +113,22 @@ void BinaryStandardStreams() {}  // POSIX streams never translate line ends
 std::FILE* OpenForAppending(const std::string& path, std::string& why) {
   struct stat st;
   if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
-    why = std::strerror(EACCES);
+    why = posix::reasonText(EACCES);
     return nullptr;
   }
-  std::FILE* file = std::fopen(path.c_str(), "ab");
-  if (!file) why = std::strerror(errno);
+  // O_NONBLOCK: a pipe that nobody reads must be refused, not wait for a reader for ever.
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) {
+    why = errno == ENXIO ? "ninguém está lendo deste pipe" : posix::reasonText(errno);
+    return nullptr;
+  }
+  // A reader is there: from now on a write waits for it, as writes to a pipe do.
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = fdopen(fd, "ab");
+  if (!file) {
+    why = posix::reasonText(errno);
+    close(fd);
+  }
   return file;
 }
 

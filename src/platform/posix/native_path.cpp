@@ -5,14 +5,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <set>
+#include <thread>
 #include <vector>
 
 namespace inst::posix {
@@ -114,6 +118,57 @@ mode_t processUmask() {
 
 }  // namespace
 
+std::string reasonText(int error) {
+  if (error == EACCES) return "Acesso negado.";
+  if (error == kNotRegularError) return kNotRegular;
+  if (error == kTooLargeError) return kTooLarge;
+  return std::strerror(error);
+}
+
+bool isOrphanTemp(std::string_view name) {
+  if (!name.starts_with(kTempFilePrefix)) return false;
+  name.remove_prefix(kTempFilePrefix.size());
+  // The name begins with the writer's process id; a name without one is no write of ours.
+  pid_t pid = 0;
+  std::size_t digits = 0;
+  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && digits < 9) {
+    pid = pid * 10 + (name[digits] - '0');
+    ++digits;
+  }
+  if (digits == 0 || pid <= 0) return true;
+  // EPERM: the process exists but belongs to someone else; it may still be writing.
+  return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+void removeOrphanTemps(int folder) {
+  posix::Descriptor listing(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!listing) return;
+  DIR* dir = fdopendir(listing.get());
+  if (!dir) return;
+  listing.release();
+  std::vector<std::string> orphans;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_type != DT_DIR && isOrphanTemp(entry->d_name)) orphans.emplace_back(entry->d_name);
+  }
+  closedir(dir);
+  for (const std::string& name : orphans) unlinkat(folder, name.c_str(), 0);
+}
+
+void TestPause([[maybe_unused]] const char* where) {
+#ifndef NDEBUG
+  // A test holds a run here to meet another run in the middle of a write: the run says where it
+  // is by making "<file>.held" and goes on when the test removes <file>.
+  const char* file = std::getenv("INSTALADOR_TEST_HOLD");
+  const char* at = std::getenv("INSTALADOR_TEST_HOLD_AT");
+  if (!file || !at || std::string_view(at) != where) return;
+  struct stat st;
+  if (stat(file, &st) != 0) return;
+  const std::string held = std::string(file) + ".held";
+  close(open(held.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  while (stat(file, &st) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+#endif
+}
+
 void Descriptor::reset(int fd) {
   if (fd_ >= 0) {
     const int saved = errno;
@@ -157,29 +212,58 @@ int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::
   std::string_view folder = std::string_view(nativeTarget).substr(0, slash + 1);  // npos + 1 == 0
   int failure = 0;
   int fd = openTempIn(AT_FDCWD, folder, tempPath, failure);
-  if (fd < 0) error = std::strerror(failure);
+  if (fd < 0) error = reasonText(failure);
   return fd;
+}
+
+int closeTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
+                bool knownNew, bool flush) {
+  // A replaced file keeps its permissions; a new one has those it was created with. A file
+  // without write permission is read-only to Windows, which refuses to replace it.
+  struct stat st;
+  int failure = 0;
+  if (!knownNew && fstatat(folder, target.c_str(), &st, 0) == 0) {
+    if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
+      failure = EACCES;
+    } else if ((st.st_mode & 07777) != (0666 & ~processUmask()) &&
+               fchmod(fd, st.st_mode & 07777) != 0) {
+      failure = errno;
+    }
+  }
+  if (!failure && flush && fdatasync(fd) != 0) failure = errno;
+  if (close(fd) != 0 && !failure) failure = errno;
+  if (failure) unlinkat(folder, tempName.c_str(), 0);
+  return failure;
+}
+
+int renameTempAt(int folder, const std::string& tempName, const std::string& target) {
+  if (renameat(folder, tempName.c_str(), folder, target.c_str()) == 0) return 0;
+  const int failure = errno;
+  unlinkat(folder, tempName.c_str(), 0);
+  return failure;
 }
 
 int commitTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
                  bool knownNew) {
-  // A replaced file keeps its permissions; a new one has those it was created with.
-  struct stat st;
-  int failure = 0;
-  if (!knownNew && fstatat(folder, target.c_str(), &st, 0) == 0 &&
-      (st.st_mode & 07777) != (0666 & ~processUmask())) {
-    if (fchmod(fd, st.st_mode & 07777) != 0) failure = errno;
+  if (int failure = closeTempAt(fd, folder, tempName, target, knownNew, true)) return failure;
+  TestPause("rename");
+  if (int failure = renameTempAt(folder, tempName, target)) return failure;
+  // The new name is on the disk only once the folder is.
+  if (folder == AT_FDCWD) {
+    const std::size_t slash = target.rfind('/');
+    const std::string path = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    Descriptor parent(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parent) fsync(parent.get());
+  } else {
+    fsync(folder);
   }
-  if (close(fd) != 0 && !failure) failure = errno;
-  if (!failure && renameat(folder, tempName.c_str(), folder, target.c_str()) != 0) failure = errno;
-  if (failure) unlinkat(folder, tempName.c_str(), 0);
-  return failure;
+  return 0;
 }
 
 Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
                   const std::string& shownPath) {
   if (int failure = commitTempAt(fd, AT_FDCWD, tempPath, nativeTarget))
-    return Status::failure(shownPath, std::strerror(failure));
+    return Status::failure(shownPath, reasonText(failure));
   return Status::success();
 }
 
@@ -255,7 +339,7 @@ Status replaceFile(const std::string& nativeTarget, std::string_view bytes,
   if (int failure = writeAll(fd, bytes.data(), bytes.size())) {
     close(fd);
     unlink(tempPath.c_str());
-    return Status::failure(shownPath, std::strerror(failure));
+    return Status::failure(shownPath, reasonText(failure));
   }
   return commitTemp(fd, tempPath, nativeTarget, shownPath);
 }

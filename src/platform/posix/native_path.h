@@ -21,6 +21,15 @@ bool ntfsLess(std::string_view a, std::string_view b);
 // component that does not exist on, the rest is kept as written.
 std::string resolvePath(std::string_view windowsPath);
 
+// The reason shown for an error number. A refused access reads as Windows words it, so that
+// both back ends give the same reason for a read-only file.
+std::string reasonText(int error);
+// Reasons no error number stands for, and the numbers reasonText takes for them.
+inline constexpr const char* kNotRegular = "Não é um arquivo comum.";
+inline constexpr const char* kTooLarge = "O arquivo é grande demais.";
+inline constexpr int kNotRegularError = -1;
+inline constexpr int kTooLargeError = -2;
+
 // An open descriptor, closed when its owner goes, so that no path out of a walk leaks one.
 class Descriptor {
  public:
@@ -49,12 +58,25 @@ class Descriptor {
   int fd_ = -1;
 };
 
+// A temporary file name of a write that no running process owns any more: its writer (whose
+// process id the name begins with) has ended. Only those may be removed; another run's write in
+// progress must be left alone.
+bool isOrphanTemp(std::string_view name);
+// Removes the orphaned temporary files of the open folder `folder`.
+void removeOrphanTemps(int folder);
+
+// In a build with assertions, holds the run at `where` while the test asks it to (see the
+// definition); elsewhere nothing.
+void TestPause(const char* where);
+
 // Creates a temporary file beside `nativeTarget` (same folder) and opens it for writing.
 // Returns the descriptor, or -1 with `error` set to the system's reason.
 int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error);
 
-// Gives the temporary file the target's permissions (or the usual ones for a new file),
-// closes it and renames it over the target. On failure the temporary file is removed.
+// Gives the temporary file the target's permissions (or the usual ones for a new file), flushes
+// it to the disk, closes it, renames it over the target and flushes the folder. A target without
+// write permission is refused (EACCES), as Windows refuses a read-only file. On failure the
+// temporary file is removed.
 Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
                   const std::string& shownPath);
 
@@ -67,6 +89,12 @@ Status commitTemp(int fd, const std::string& tempPath, const std::string& native
 int openTempAt(int folder, std::string& tempName, int& error);
 int commitTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
                  bool knownNew = false);
+// commitTempAt in two halves, for a caller that flushes many files at once before renaming
+// them: closeTempAt refuses a read-only target, gives the permissions, flushes when `flush`
+// says so, and closes; renameTempAt renames. Both remove the temporary file on failure.
+int closeTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
+                bool knownNew, bool flush);
+int renameTempAt(int folder, const std::string& tempName, const std::string& target);
 
 // How copyBytes moves the data. Each method falls back to the next when the kernel or the file
 // system cannot do it; the later ones exist to test the fallbacks.

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/lock.h"
 #include "platform/posix/native_path.h"
 #include "platform/windows_path.h"
 
@@ -21,7 +24,7 @@ namespace {
 using posix::resolvePath;
 
 Status failure(const std::string& shown, int error) {
-  return Status::failure(shown, std::strerror(error));
+  return Status::failure(shown, posix::reasonText(error));
 }
 
 std::string lastComponent(const std::string& nativePath) {
@@ -46,7 +49,7 @@ int regularOrError(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0) return errno;
   if (S_ISREG(st.st_mode)) return 0;
-  return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  return S_ISDIR(st.st_mode) ? EISDIR : posix::kNotRegularError;
 }
 
 // Opens a folder for listing and for the operations on its names. Returns 0 or errno.
@@ -121,19 +124,86 @@ int openEntry(int folder, const Entry& e, posix::Descriptor& out, struct stat& s
   return fstat(out.get(), &st) == 0 ? 0 : errno;
 }
 
-// Copies the open regular file `in` over the file `name` of `folder` through a temporary file
-// beside it. Returns 0 or errno.
-int copyRegular(int in, int folder, const std::string& name, bool knownNew = false) {
+// The files of a folder copy written to their temporary files and waiting for their renames.
+// Flushing each file on its own costs a journal commit per file, many times the copy itself; one
+// flush of the file system for many files puts every one on the disk before any is renamed, and
+// one more after the renames puts the folders there too.
+class Batch {
+ public:
+  // Few enough that the leftovers of a killed run stay few.
+  static constexpr std::size_t kLimit = 4096;
+
+  struct Pending {
+    std::shared_ptr<posix::Descriptor> folder;
+    std::string temp, target, from, to;
+  };
+
+  bool full() const { return pending_.size() >= kLimit; }
+  void add(Pending p) { pending_.push_back(std::move(p)); }
+
+  // Flushes, renames and tells `watcher` of each file in the order they were copied; stops at
+  // the first rename that fails (the files after it are removed, not installed).
+  Status commit(CopyWatcher& watcher) {
+    if (pending_.empty()) return Status::success();
+    syncAll();
+    Status result = Status::success();
+    std::size_t i = 0;
+    for (; i < pending_.size(); ++i) {
+      const Pending& p = pending_[i];
+      if (int error = posix::renameTempAt(p.folder->get(), p.temp, p.target)) {
+        result = failure(p.to, error);
+        watcher.fileCopied(p.from, p.to, result);
+        break;
+      }
+      watcher.fileCopied(p.from, p.to, result);
+    }
+    for (++i; i < pending_.size(); ++i)
+      unlinkat(pending_[i].folder->get(), pending_[i].temp.c_str(), 0);
+    syncAll();
+    pending_.clear();
+    return result;
+  }
+
+  ~Batch() {
+    for (const Pending& p : pending_) unlinkat(p.folder->get(), p.temp.c_str(), 0);
+  }
+
+ private:
+  // One syncfs per file system the files lie on.
+  void syncAll() {
+    std::set<dev_t> done;
+    const posix::Descriptor* last = nullptr;
+    for (const Pending& p : pending_) {
+      if (p.folder.get() == last) continue;
+      last = p.folder.get();
+      struct stat st;
+      if (fstat(last->get(), &st) == 0 && !done.insert(st.st_dev).second) continue;
+      syncfs(last->get());
+    }
+  }
+
+  std::vector<Pending> pending_;
+};
+
+// Copies the open regular file `in` to a temporary file beside the file `name` of `folder`,
+// left for `batch` to rename. Returns 0 or errno.
+int copyRegular(int in, const std::shared_ptr<posix::Descriptor>& folder, const std::string& name,
+                bool knownNew, Batch::Pending& out) {
   std::string tempName;
   int error = 0;
-  int out = posix::openTempAt(folder, tempName, error);
-  if (out < 0) return error;
-  if ((error = posix::copyBytes(in, out))) {
-    close(out);
-    unlinkat(folder, tempName.c_str(), 0);
+  int fd = posix::openTempAt(folder->get(), tempName, error);
+  if (fd < 0) return error;
+  if ((error = posix::copyBytes(in, fd))) {
+    close(fd);
+    unlinkat(folder->get(), tempName.c_str(), 0);
     return error;
   }
-  return posix::commitTempAt(out, folder, tempName, name, knownNew);
+  if ((error = posix::closeTempAt(fd, folder->get(), tempName, name, knownNew, false)))
+    return error;
+  out.folder = folder;
+  out.temp = std::move(tempName);
+  out.target = name;
+  return 0;
 }
 
 // A destination folder as the copy sees it: its names by upper-cased name, so that a file or
@@ -147,7 +217,7 @@ struct TargetFolder {
     if (int error = listFolder(folder, entries)) return error;
     for (const Entry& e : entries) {
       if (startsWithTempPrefix(e.name) && e.type != DT_DIR) {
-        if (removeLeftovers) unlinkat(folder, e.name.c_str(), 0);
+        if (removeLeftovers && posix::isOrphanTemp(e.name)) unlinkat(folder, e.name.c_str(), 0);
         continue;
       }
       auto [it, added] = byUpper.try_emplace(posix::upperName(e.name), e.name);
@@ -176,6 +246,7 @@ struct Frame {
   std::vector<Entry> entries;
   std::size_t next = 0;
   TargetFolder existing;
+  std::shared_ptr<posix::Descriptor> batchTarget;  // `target` as the batch holds it, once needed
 };
 
 Status openFrame(Frame& f, bool planOnly) {
@@ -217,6 +288,15 @@ bool PosixFileSystem::normalFileExists(const std::string& path) {
   return !lastComponent(native).starts_with('.');
 }
 
+bool PosixFileSystem::pathExists(const std::string& path) {
+  struct stat st;
+  return statPath(path, st) == 0;
+}
+
+Status PosixFileSystem::lockFile(const std::string& path, std::unique_ptr<FileLock>& held) {
+  return LockFileExclusive(path, LockWait(), held);
+}
+
 bool PosixFileSystem::folderExists(const std::string& path) {
   struct stat st;
   return statPath(path, st) == 0 && S_ISDIR(st.st_mode);
@@ -246,8 +326,10 @@ Status PosixFileSystem::copyFolder(const std::string& source, const std::string&
   return copyFolderWatched(source, destination, none, false);
 }
 
-Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::string& destination,
-                                          CopyWatcher& watcher, bool planOnly) {
+namespace {
+
+Status copyTree(const std::string& source, const std::string& destination, CopyWatcher& watcher,
+                bool planOnly, Batch& batch) {
   const std::string shownSource = ShownBase(source), shownTarget = ShownBase(destination);
   struct stat st;
   posix::Descriptor sourceFolder, targetFolder;
@@ -290,6 +372,7 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
                    sourceId,
                    {},
                    0,
+                   {},
                    {}});
   if (Status s = openFrame(stack.back(), planOnly); !s) return s;
 
@@ -317,15 +400,31 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
     if (S_ISREG(st.st_mode)) {
       bool isNew = false;
       const std::string& targetName = f.existing.claim(e, isNew);
-      const std::string from = ShownChild(f.shownSource, e.name);
-      const std::string to = ShownChild(f.shownTarget, targetName);
-      Status result = Status::success();
-      if (!planOnly) {
-        if (int error = copyRegular(in.get(), f.target.get(), targetName, isNew))
-          result = failure(to, error);
+      std::string from = ShownChild(f.shownSource, e.name);
+      std::string to = ShownChild(f.shownTarget, targetName);
+      if (planOnly) {
+        watcher.fileCopied(from, to, Status::success());
+        continue;
       }
-      watcher.fileCopied(from, to, result);
-      if (!result) return result;
+      if (!f.batchTarget)
+        f.batchTarget =
+            std::make_shared<posix::Descriptor>(fcntl(f.target.get(), F_DUPFD_CLOEXEC, 0));
+      Batch::Pending pending;
+      int error = *f.batchTarget ? 0 : errno;
+      if (!error) error = copyRegular(in.get(), f.batchTarget, targetName, isNew, pending);
+      if (error) {
+        // What was copied before it is installed, as if each file had been renamed at once.
+        if (Status s = batch.commit(watcher); !s) return s;
+        Status result = failure(to, error);
+        watcher.fileCopied(from, to, result);
+        return result;
+      }
+      pending.from = std::move(from);
+      pending.to = std::move(to);
+      batch.add(std::move(pending));
+      if (batch.full()) {
+        if (Status s = batch.commit(watcher); !s) return s;
+      }
       continue;
     }
     if (!S_ISDIR(st.st_mode)) continue;
@@ -352,6 +451,7 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
                 id,
                 {},
                 0,
+                {},
                 {}};
     if (Status s = openFrame(child, planOnly); !s) return s;
     open.insert(id);
@@ -360,11 +460,23 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
   return Status::success();
 }
 
+}  // namespace
+
+Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::string& destination,
+                                          CopyWatcher& watcher, bool planOnly) {
+  Batch batch;
+  Status result = copyTree(source, destination, watcher, planOnly, batch);
+  // A failure that is no file's (a folder that cannot be made) still installs what came before.
+  Status committed = batch.commit(watcher);
+  return result ? committed : result;
+}
+
 Status PosixFileSystem::copyFile(const std::string& source, const std::string& destination) {
   struct stat st;
   std::string nativeSource;
   if (int error = statPath(source, st, &nativeSource)) return failure(source, error);
-  if (!S_ISREG(st.st_mode)) return failure(source, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (!S_ISREG(st.st_mode))
+    return failure(source, S_ISDIR(st.st_mode) ? EISDIR : posix::kNotRegularError);
   if (destination.empty()) return failure(destination, ENOENT);
   // Resolving finds an existing file whatever its case, so it is replaced under its own name.
   const std::string nativeTarget = resolvePath(destination);
@@ -387,7 +499,16 @@ Status PosixFileSystem::copyFile(const std::string& source, const std::string& d
     TargetFolder leftovers;
     leftovers.load(listing.get());
   }
-  if (int error = copyRegular(in.get(), folder.get(), lastComponent(nativeTarget)))
+  std::string tempName;
+  int error = 0;
+  int out = posix::openTempAt(folder.get(), tempName, error);
+  if (out < 0) return failure(destination, error);
+  if ((error = posix::copyBytes(in.get(), out))) {
+    close(out);
+    unlinkat(folder.get(), tempName.c_str(), 0);
+    return failure(destination, error);
+  }
+  if ((error = posix::commitTempAt(out, folder.get(), tempName, lastComponent(nativeTarget))))
     return failure(destination, error);
   return Status::success();
 }
@@ -402,11 +523,20 @@ Status PosixFileSystem::readFile(const std::string& path, std::string& bytes) {
     return failure(path, error);
   }
   struct stat st;
-  if (fstat(fd, &st) == 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  if (fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes) {
+    close(fd);
+    return failure(path, posix::kTooLargeError);
+  }
+  bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[64 * 1024];
   for (;;) {
     ssize_t n = read(fd, buffer, sizeof buffer);
     if (n == 0) break;
+    if (n > 0 && bytes.size() + static_cast<std::size_t>(n) > kMaxTextFileBytes) {
+      close(fd);
+      bytes.clear();
+      return failure(path, posix::kTooLargeError);  // it grew while being read
+    }
     if (n < 0) {
       if (errno == EINTR) continue;
       int error = errno;

@@ -1,6 +1,7 @@
 #include "platform/posix/posix_profile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/file_system.h"
 #include "platform/ini/profile_text.h"
 #include "platform/posix/native_path.h"
 
@@ -30,21 +32,34 @@ struct Content {
   }
 };
 
-Content readWhole(const std::string& native) {
+// Reads the open file `fd`: only a regular file, and only up to the size no INI file reaches, so
+// that a pipe, a device or a huge file neither hangs the run nor fills its memory.
+Content readOpen(int fd) {
   Content c;
-  int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT && errno != ENOTDIR) c.error = errno;
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    c.error = errno;
     return c;
   }
-  struct stat st;
+  if (!S_ISREG(st.st_mode)) {
+    c.error = posix::kNotRegularError;
+    return c;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes) {
+    c.error = posix::kTooLargeError;
+    return c;
+  }
   std::size_t capacity = 1 << 12;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+  if (st.st_size > 0) {
     capacity = static_cast<std::size_t>(st.st_size) + 1;  // + 1 sees the end in one read
   }
   c.data.reset(new char[capacity]);
   for (;;) {
     if (c.size == capacity) {
+      if (c.size > kMaxTextFileBytes) {
+        c.error = posix::kTooLargeError;
+        break;
+      }
       // The file grew while being read, or its size was unknown.
       std::unique_ptr<char[]> bigger(new char[capacity * 2]);
       std::memcpy(bigger.get(), c.data.get(), c.size);
@@ -60,9 +75,30 @@ Content readWhole(const std::string& native) {
     if (n == 0) break;
     c.size += static_cast<std::size_t>(n);
   }
-  close(fd);
   c.exists = c.error == 0;
   return c;
+}
+
+// O_NONBLOCK: a pipe without a writer must not hang the open.
+int openForReading(const std::string& native) {
+  return open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
+
+Content readWhole(const std::string& native) {
+  posix::Descriptor fd(openForReading(native));
+  if (!fd) {
+    Content c;
+    if (errno != ENOENT && errno != ENOTDIR) c.error = errno;
+    return c;
+  }
+  return readOpen(fd.get());
+}
+
+// The folder of a native path, open for the clean-up of leftovers.
+posix::Descriptor openParent(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  return posix::Descriptor(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 // A symbolic link is followed, so that the rename replaces the file it names and not the link.
@@ -91,8 +127,24 @@ std::uint32_t PosixProfile::getString(const std::string& section, const std::str
 Status PosixProfile::writeString(const std::string& section, const std::string& key,
                                  const std::string& value, const std::string& path) {
   const std::string native = writeTarget(posix::resolvePath(path));
-  const Content content = readWhole(native);
-  if (content.error) return Status::failure(path, std::strerror(content.error));
+  if (posix::Descriptor folder = openParent(native)) posix::removeOrphanTemps(folder.get());
+  // The file is held locked from the read to the rename, so that two writers (two users'
+  // installations share this file) never both read the old content: the second waits, then
+  // finds that the name holds a new file and reads that one.
+  posix::Descriptor fd;
+  for (;;) {
+    fd.reset(openForReading(native));
+    if (!fd) break;  // missing (made by the write) or unreadable (the read below says why)
+    struct stat held, named;
+    int locked;
+    while ((locked = flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) break;
+    if (fstat(fd.get(), &held) != 0 || stat(native.c_str(), &named) != 0) break;
+    if (held.st_dev == named.st_dev && held.st_ino == named.st_ino) break;
+  }
+  const Content content = fd ? readOpen(fd.get()) : readWhole(native);
+  if (content.error) return Status::failure(path, posix::reasonText(content.error));
   const ini::Edit edit = ini::writeString(content.bytes(), section, key, value);
   if (edit.outcome != ini::Outcome::changed) return Status::success();
   return posix::replaceFile(native, edit.content, path);

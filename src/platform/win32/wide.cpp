@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace inst::win32 {
 
 std::wstring toWide(std::string_view text, unsigned codePage) {
@@ -31,6 +33,8 @@ std::string toUtf8(std::wstring_view wide) {
 }
 
 std::string errorText(unsigned long code) {
+  // The words the POSIX back end gives too, whatever language the system speaks.
+  if (code == ERROR_ACCESS_DENIED) return "Acesso negado.";
   wchar_t* buffer = nullptr;
   DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -40,6 +44,51 @@ std::string errorText(unsigned long code) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
     text.pop_back();
   return text;
+}
+
+}  // namespace inst::win32
+
+namespace inst::win32 {
+
+unsigned long flushFile(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  DWORD error = FlushFileBuffers(h) ? 0 : GetLastError();
+  CloseHandle(h);
+  return error;
+}
+
+bool isOrphanTemp(std::wstring_view name) {
+  constexpr std::wstring_view prefix = L".instalador-tmp-";
+  if (!name.starts_with(prefix)) return false;
+  name.remove_prefix(prefix.size());
+  DWORD pid = 0;
+  std::size_t digits = 0;
+  while (digits < name.size() && digits < 10 && name[digits] >= L'0' && name[digits] <= L'9')
+    pid = pid * 10 + static_cast<DWORD>(name[digits++] - L'0');
+  if (digits == 0) return true;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+  DWORD code = 0;
+  const bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+  CloseHandle(process);
+  return ended;
+}
+
+void removeOrphanTempsBeside(const std::wstring& path) {
+  const std::size_t cut = path.find_last_of(L"\\/");
+  const std::wstring folder = cut == std::wstring::npos ? L"" : path.substr(0, cut + 1);
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileW((folder + L".instalador-tmp-*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return;
+  std::vector<std::wstring> orphans;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isOrphanTemp(data.cFileName))
+      orphans.push_back(folder + data.cFileName);
+  } while (FindNextFileW(h, &data));
+  FindClose(h);
+  for (const std::wstring& orphan : orphans) DeleteFileW(orphan.c_str());
 }
 
 }  // namespace inst::win32

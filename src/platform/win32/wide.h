@@ -15,4 +15,16 @@ std::string fromWide(std::wstring_view wide, unsigned codePage);
 // The system's message for an error code (GetLastError), in program text, without line breaks.
 std::string errorText(unsigned long code);
 
+// The reasons of the POSIX back end that no Windows error number stands for.
+inline constexpr const char* kNotRegular = "Não é um arquivo comum.";
+inline constexpr const char* kTooLarge = "O arquivo é grande demais.";
+
+// Puts the file's bytes on the disk; 0 or the error.
+unsigned long flushFile(const std::wstring& path);
+
+// A temporary file of a write whose process (named by the id after the prefix) has ended.
+bool isOrphanTemp(std::wstring_view name);
+// Removes the orphaned temporary files in the folder of the file `path`.
+void removeOrphanTempsBeside(const std::wstring& path);
+
 }  // namespace inst::win32

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/lock.h"
 #include "platform/win32/wide.h"
 #include "platform/windows_path.h"
 
@@ -118,13 +119,17 @@ void removeLeftovers(const std::wstring& folder) {
   std::vector<Entry> found;
   find(systemPath(wideChild(folder, kTempPrefix + L"*")), found);
   for (const Entry& e : found)
-    if (!e.folder() && e.name.starts_with(kTempPrefix))
+    if (!e.folder() && win32::isOrphanTemp(e.name))
       DeleteFileW(systemPath(wideChild(folder, e.name)).c_str());
 }
 
 // Copies one file over `target` (existing or not) through a temporary file in `folder`.
 Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
                        const std::wstring& target, const std::string& shownTarget) {
+  // Refused as the rename would refuse it, also where the system lets a privileged user through.
+  const DWORD was = attributesOf(systemPath(target));
+  if (was != INVALID_FILE_ATTRIBUTES && (was & FILE_ATTRIBUTE_READONLY))
+    return failure(shownTarget, ERROR_ACCESS_DENIED);
   static unsigned counter = 0;
   std::wstring temp;
   for (int attempt = 0;; ++attempt) {
@@ -140,7 +145,12 @@ Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
   DWORD a = attributesOf(temp);
   if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
     SetFileAttributesW(temp.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-  if (!MoveFileExW(temp.c_str(), systemPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (DWORD error = win32::flushFile(temp)) {
+    DeleteFileW(temp.c_str());
+    return failure(shownTarget, error);
+  }
+  if (!MoveFileExW(temp.c_str(), systemPath(target).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DWORD error = GetLastError();
     DeleteFileW(temp.c_str());
     return failure(shownTarget, error);
@@ -190,6 +200,14 @@ bool Win32FileSystem::normalFileExists(const std::string& path) {
   constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
   return a != INVALID_FILE_ATTRIBUTES && !(a & kNotNormal);
+}
+
+bool Win32FileSystem::pathExists(const std::string& path) {
+  return !path.empty() && attributesOf(systemPath(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+Status Win32FileSystem::lockFile(const std::string& path, std::unique_ptr<FileLock>& held) {
+  return LockFileExclusive(path, LockWait(), held);
 }
 
 bool Win32FileSystem::folderExists(const std::string& path) {
@@ -324,8 +342,17 @@ Status Win32FileSystem::readFile(const std::string& path, std::string& bytes) {
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return failure(path, GetLastError());
+  // Only a file on a disk: a device, a pipe or a console would read forever.
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    return Status::failure(path, win32::kNotRegular);
+  }
   LARGE_INTEGER size;
-  if (GetFileSizeEx(h, &size)) bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  if (GetFileSizeEx(h, &size) && static_cast<std::uint64_t>(size.QuadPart) > kMaxTextFileBytes) {
+    CloseHandle(h);
+    return Status::failure(path, win32::kTooLarge);
+  }
+  bytes.reserve(static_cast<std::size_t>(size.QuadPart));
   char buffer[64 * 1024];
   for (;;) {
     DWORD got = 0;
@@ -336,6 +363,11 @@ Status Win32FileSystem::readFile(const std::string& path, std::string& bytes) {
       return failure(path, error);
     }
     if (got == 0) break;
+    if (bytes.size() + got > kMaxTextFileBytes) {
+      CloseHandle(h);
+      bytes.clear();
+      return Status::failure(path, win32::kTooLarge);
+    }
     bytes.append(buffer, got);
   }
   CloseHandle(h);

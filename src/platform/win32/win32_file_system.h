@@ -18,6 +18,8 @@ class Win32FileSystem final : public FileSystem {
   bool fileExists(const std::string& path) override;
   bool normalFileExists(const std::string& path) override;
   bool folderExists(const std::string& path) override;
+  bool pathExists(const std::string& path) override;
+  Status lockFile(const std::string& path, std::unique_ptr<FileLock>& held) override;
   Status subFolders(const std::string& path, std::vector<SubFolder>& out) override;
   Status copyFolder(const std::string& source, const std::string& destination) override;
   Status copyFolderWatched(const std::string& source, const std::string& destination,

@@ -41,8 +41,10 @@ Status Win32Profile::writeString(const std::string& section, const std::string& 
   const std::wstring temp = win32::toWide(tempPath);
   const std::string ansiTemp = toAnsi(tempPath);
 
+  win32::removeOrphanTempsBeside(target);
   const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
     return failure(path, ERROR_ACCESS_DENIED);
   }
   // The copy keeps the file's attributes: a read-only file makes the write below fail, as a
@@ -60,6 +62,10 @@ Status Win32Profile::writeString(const std::string& section, const std::string& 
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, ansiTemp.c_str());
   if (GetFileAttributesW(temp.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return Status::success();  // the call had nothing to write (a removal on a missing file)
+  }
+  if (const DWORD error = win32::flushFile(temp)) {
+    DeleteFileW(temp.c_str());
+    return failure(path, error);
   }
   if (!MoveFileExW(temp.c_str(), target.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

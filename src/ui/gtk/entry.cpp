@@ -32,13 +32,14 @@ int Run(ui::Services& services) {
   std::string why;
   void* module = host::LoadModule(path, why);
   if (module == nullptr) {
-    std::fprintf(stderr, "instalador: the GTK front end could not be loaded: %s\n", why.c_str());
+    std::fprintf(stderr, "instalador: não foi possível carregar a interface GTK: %s\n",
+                 why.c_str());
     return Code(ExitStatus::Usage);
   }
   using RunFunction = int (*)(ui::Services*);
   auto run = reinterpret_cast<RunFunction>(host::ModuleFunction(module, kRunSymbol));
   if (run == nullptr) {
-    std::fprintf(stderr, "instalador: %s has no %s\n", path.c_str(), kRunSymbol);
+    std::fprintf(stderr, "instalador: %s não tem %s\n", path.c_str(), kRunSymbol);
     return Code(ExitStatus::Usage);
   }
   return run(&services);

@@ -16,7 +16,7 @@ extern "C" __attribute__((visibility("default"))) int instalador_gtk_run(
   inst::ui::Services& s = *services;
   g_set_prgname("instalador");
   if (!gtk_init_check(nullptr, nullptr)) {
-    std::fprintf(stderr, "instalador: the display could not be opened\n");
+    std::fprintf(stderr, "instalador: não foi possível abrir a tela\n");
     return inst::Code(inst::ExitStatus::Usage);
   }
   std::unique_ptr<inst::MciPort> sound = s.sound("sdl");

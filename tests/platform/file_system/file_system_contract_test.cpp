@@ -2,7 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "platform/file_system/file_system_test.h"
+#include "platform/lock.h"
 
 namespace inst::testing {
 namespace {
@@ -272,6 +276,58 @@ TEST_F(FileSystemTest, ReadFileGivesTheBytesOrTheReason) {
 
   expectFailure(files.readFile(win("missing"), got), win("missing"), reasonFor(Fault::kMissing));
   expectFailure(files.readFile(win("dir"), got), win("dir"), reasonFor(Fault::kAFolder));
+}
+
+}  // namespace
+}  // namespace inst::testing
+
+namespace inst::testing {
+namespace {
+
+// A file without write permission is read-only as Windows has it: neither a copy over it nor a
+// folder copy replaces it, whoever runs the program, and both back ends word it alike.
+TEST_F(FileSystemTest, ReadOnlyFilesAreNotReplaced) {
+  namespace fs = std::filesystem;
+  for (bool wholeFolder : {false, true}) {
+    write("pkg/a.jsb", "new");
+    write("dst/a.jsb", "old");
+    fs::permissions(at("dst/a.jsb"), fs::perms::owner_read | fs::perms::others_read);
+    expectFailure(wholeFolder ? files.copyFolder(win("pkg"), win("dst"))
+                              : files.copyFile(win("pkg\\a.jsb"), win("dst\\a.jsb")),
+                  win("dst\\a.jsb"), "Acesso negado.");
+    EXPECT_EQ(read("dst/a.jsb"), "old");
+    EXPECT_TRUE(leftovers().empty());
+    fs::permissions(at("dst/a.jsb"), fs::perms::owner_all);
+  }
+}
+
+// One holder at a time, a clear failure after the wait or where the lock file cannot be.
+TEST_F(FileSystemTest, LockFileHasOneHolderAtATime) {
+  using std::chrono::milliseconds;
+  std::unique_ptr<FileLock> first, second;
+  ASSERT_TRUE(LockFileExclusive(win("instalador.lock"), milliseconds(0), first));
+  expectFailure(LockFileExclusive(win("INSTALADOR.LOCK"), milliseconds(200), second),
+                win("INSTALADOR.LOCK"), kLockBusy);
+  first.reset();
+  EXPECT_TRUE(LockFileExclusive(win("instalador.lock"), milliseconds(0), second));
+
+  folder("pasta.lock");
+  write("ro.lock", "");
+  std::filesystem::permissions(at("ro.lock"), std::filesystem::perms::owner_read);
+  for (const char* name : {"pasta.lock", "ro.lock"}) {
+    const Status st = LockFileExclusive(win(name), milliseconds(0), first);
+    expectFailure(st, win(name), ::testing::Not(::testing::AnyOf(kLockBusy, "")));
+  }
+  std::filesystem::permissions(at("ro.lock"), std::filesystem::perms::owner_all);
+}
+
+// A file far larger than any INI file or information text is refused, not read into memory.
+TEST_F(FileSystemTest, ReadFileRefusesWhatNoTextFileReaches) {
+  write("huge.txt", "");
+  std::filesystem::resize_file(at("huge.txt"), kMaxTextFileBytes + 1);
+  std::string got;
+  expectFailure(files.readFile(win("huge.txt"), got), win("huge.txt"),
+                "O arquivo é grande demais.");
 }
 
 }  // namespace
