@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst::bundle {
 

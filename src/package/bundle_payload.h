@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/status.h"
+#include "text/status.h"
 
 namespace inst::bundle {
 
