@@ -45,6 +45,7 @@ std::string Usage(Syntax syntax, std::span<const std::string_view> frontEnds) {
       "Exit status: 0 installed (or would install, with --dry-run); 1 start-up stop (no\n"
       "Setup.ini, no JAWS version found); 2 usage error or a log that cannot be opened;\n"
       "3 --versions named a version not offered; 4 the installation failed part way;\n"
+      "5 installed, but a chosen version had no language folder;\n"
       "70 an unexpected error inside the program (a fault of ours): its message is on\n"
       "standard error.\n";
   return text;

@@ -163,14 +163,24 @@ void Installer::installClicked() {
     message(text::kNoneTicked, MsgIcon::Exclamation);
     return;
   }
-  Status result = RunInstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_);
+  std::vector<VersionWithoutLanguage> withoutLanguage;
+  Status result =
+      RunInstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_, &withoutLanguage);
+  if (s_.noLanguageFolder) {
+    for (const VersionWithoutLanguage& v : withoutLanguage)
+      s_.noLanguageFolder("instalador: a versão " + v.version +
+                          " do JAWS não tem pasta de idioma (ENU, PTB ou PTG) em " + v.folder +
+                          "; nada foi instalado nela. O JAWS precisa ser iniciado uma vez por "
+                          "este usuário antes da instalação.");
+  }
   if (!result) {
     message(std::string(text::kInstallFailed) + "\n" + result.path() + "\n" + result.reason(),
             MsgIcon::Exclamation);
     return;
   }
   message(text::kInstallDone, MsgIcon::None);
-  exitSequence(ExitStatus::Done);
+  exitSequence(s_.noLanguageFolder && !withoutLanguage.empty() ? ExitStatus::NoLanguageFolder
+                                                               : ExitStatus::Done);
 }
 
 void Installer::exitSequence(ExitStatus status) {

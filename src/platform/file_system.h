@@ -55,6 +55,23 @@ class FileSystem {
     if (planOnly) return Status::failure(destination, "this file system cannot plan a copy");
     return copyFolder(source, destination);
   }
+  // What a dry run asks before it plans a copy or an INI edit: the failure the real operation
+  // would meet and that shows without writing, with the reason the operation would give, or
+  // success. Nothing is written, opened for writing or removed.
+  // planRead: `path` as the source of copyFile (missing, no regular file, unreadable).
+  virtual Status planRead(const std::string& path) {
+    if (fileExists(path)) return Status::success();
+    return Status::failure(path, folderExists(path) ? "é uma pasta" : "não existe");
+  }
+  // planReplace: a new file put at `path` through a temporary file and a rename (its folder
+  // missing, a folder in its place, a read-only file). `readFirst`: an edit reads the file
+  // first when it is there, so it must also be a regular file that can be read.
+  virtual Status planReplace(const std::string& path, bool readFirst) {
+    (void)readFirst;
+    if (folderExists(path)) return Status::failure(path, "é uma pasta");
+    return Status::success();
+  }
+
   // One file, replacing an existing destination. Overwrite is always on.
   virtual Status copyFile(const std::string& source, const std::string& destination) = 0;
 

@@ -176,7 +176,43 @@ struct Frame {
   std::vector<Entry> entries;
   std::size_t next = 0;
   TargetFolder existing;
+  int planWriteError = -1;  // a plan's answer to "can the copy write here", once asked
 };
+
+// What writing a new name into the existing target folder of `f` would meet: 0 or errno.
+int planWriteIn(Frame& f) {
+  if (f.planWriteError < 0)
+    f.planWriteError = faccessat(f.target.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+  return f.planWriteError;
+}
+
+// What copying a file over `name` of the target folder of `f` would meet before its bytes are
+// written: a folder where it can make no file, a folder of that name, a read-only file (refused
+// as Windows refuses it). 0 or errno.
+int planFileIn(Frame& f, const std::string& name, bool isNew) {
+  if (!f.target) return 0;  // the folder is one the copy makes: everything in it is new
+  if (int error = planWriteIn(f)) return error;
+  struct stat st;
+  if (isNew || fstatat(f.target.get(), name.c_str(), &st, 0) != 0) return 0;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return EACCES;
+  return 0;
+}
+
+// What replacing the file `native` would meet: a folder in its place, a read-only file, its
+// folder missing or closed to writing. 0 or errno.
+int planReplaceNative(const std::string& native) {
+  struct stat st;
+  if (stat(native.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return EACCES;
+  }
+  const std::size_t slash = native.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  if (stat(folder.c_str(), &st) != 0) return errno;
+  if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
 
 Status openFrame(Frame& f, bool planOnly) {
   if (int error = listFolder(f.source.get(), f.entries)) return failure(f.shownSource, error);
@@ -264,6 +300,7 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
     const std::size_t slash = nativeTarget.find_last_of('/');
     const std::string parent = slash == std::string::npos ? "." : nativeTarget.substr(0, slash + 1);
     error = stat(parent.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (!error && faccessat(AT_FDCWD, parent.c_str(), W_OK | X_OK, AT_EACCESS) != 0) error = errno;
   } else if (error == ENOENT) {
     // Only the folder itself: a missing parent stays an error.
     error = mkdir(nativeTarget.c_str(), 0777) == 0
@@ -311,6 +348,9 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
       error = errno;
     } else if (S_ISDIR(st.st_mode)) {
       error = openEntry(f.source.get(), e, in, st);
+    } else if (S_ISREG(st.st_mode) &&
+               faccessat(f.source.get(), e.name.c_str(), R_OK, AT_EACCESS) != 0) {
+      error = errno;  // the copy could not open it
     }
     if (error) return failure(ShownChild(f.shownSource, e.name), error);
 
@@ -320,10 +360,9 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
       const std::string from = ShownChild(f.shownSource, e.name);
       const std::string to = ShownChild(f.shownTarget, targetName);
       Status result = Status::success();
-      if (!planOnly) {
-        if (int error = copyRegular(in.get(), f.target.get(), targetName, isNew))
-          result = failure(to, error);
-      }
+      if (int error = planOnly ? planFileIn(f, targetName, isNew)
+                               : copyRegular(in.get(), f.target.get(), targetName, isNew))
+        result = failure(to, error);
       watcher.fileCopied(from, to, result);
       if (!result) return result;
       continue;
@@ -340,6 +379,7 @@ Status PosixFileSystem::copyFolderWatched(const std::string& source, const std::
     if (planOnly) {
       int error = !f.target || isNew ? ENOENT : openFolder(f.target.get(), targetName.c_str(), out);
       if (error == ENOTDIR) error = EEXIST;  // a file holds the name the folder needs
+      if (error == ENOENT && f.target) error = planWriteIn(f);  // the copy would make it here
       if (error && error != ENOENT) return failure(ShownChild(f.shownTarget, targetName), error);
     } else if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out)) {
       return failure(ShownChild(f.shownTarget, targetName), error);
@@ -389,6 +429,30 @@ Status PosixFileSystem::copyFile(const std::string& source, const std::string& d
   }
   if (int error = copyRegular(in.get(), folder.get(), lastComponent(nativeTarget)))
     return failure(destination, error);
+  return Status::success();
+}
+
+Status PosixFileSystem::planRead(const std::string& path) {
+  struct stat st;
+  std::string native;
+  if (int error = statPath(path, st, &native)) return failure(path, error);
+  if (!S_ISREG(st.st_mode)) return failure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (faccessat(AT_FDCWD, native.c_str(), R_OK, AT_EACCESS) != 0) return failure(path, errno);
+  return Status::success();
+}
+
+Status PosixFileSystem::planReplace(const std::string& path, bool readFirst) {
+  if (path.empty()) return failure(path, ENOENT);
+  const std::string native = resolvePath(path);
+  if (readFirst) {
+    // Opened as the edit opens it, without waiting on a pipe, and only looked at.
+    posix::Descriptor in(open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in && errno != ENOENT && errno != ENOTDIR) return failure(path, errno);
+    if (in) {
+      if (int error = regularOrError(in.get())) return failure(path, error);
+    }
+  }
+  if (int error = planReplaceNative(native)) return failure(path, error);
   return Status::success();
 }
 

@@ -176,6 +176,14 @@ bool parentIsFolder(const std::wstring& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// What replacing a file of these attributes would meet: a folder of its name, or a read-only
+// file, which the rename is refused for. 0 or the error.
+DWORD planReplaceExisting(DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+  return 0;
+}
+
 }  // namespace
 
 bool Win32FileSystem::fileExists(const std::string& path) {
@@ -274,7 +282,12 @@ Status Win32FileSystem::copyFolderWatched(const std::string& source, const std::
     const std::string shownTo = ShownChild(f.shownTarget, win32::toUtf8(targetName));
 
     if (!e.folder()) {
-      Status result = planOnly ? Status::success() : copyThroughTemp(from, f.target, to, shownTo);
+      Status result = Status::success();
+      if (!planOnly) {
+        result = copyThroughTemp(from, f.target, to, shownTo);
+      } else if (DWORD error = planReplaceExisting(existing)) {
+        result = failure(shownTo, error);
+      }
       watcher.fileCopied(shownFrom, shownTo, result);
       if (!result) return result;
       continue;
@@ -315,6 +328,24 @@ Status Win32FileSystem::copyFile(const std::string& source, const std::string& d
     return failure(destination, ERROR_ACCESS_DENIED);
   removeLeftovers(folder);
   return copyThroughTemp(win32::toWide(source), folder, wideChild(folder, name), destination);
+}
+
+Status Win32FileSystem::planRead(const std::string& path) {
+  if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
+  DWORD a = attributesOf(systemPath(path));
+  if (a == INVALID_FILE_ATTRIBUTES) return failure(path, GetLastError());
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return failure(path, ERROR_ACCESS_DENIED);
+  return Status::success();
+}
+
+Status Win32FileSystem::planReplace(const std::string& path, bool) {
+  if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
+  const std::wstring target = win32::toWide(path);
+  const DWORD a = attributesOf(systemPath(target));
+  if (a == INVALID_FILE_ATTRIBUTES && !parentIsFolder(target))
+    return failure(path, ERROR_PATH_NOT_FOUND);
+  if (DWORD error = planReplaceExisting(a)) return failure(path, error);
+  return Status::success();
 }
 
 Status Win32FileSystem::readFile(const std::string& path, std::string& bytes) {
