@@ -5,11 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "platform/host.h"
 #include "platform/sound/test_sound_files.h"
 #include "support/jaws_sandbox.h"
+#include "text/cp1252.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace inst::check {
 namespace {
@@ -80,8 +86,32 @@ class PackageCheck : public ::testing::Test {
   Profile& profile_ = *native_.profile;
 };
 
+// Setup.ini in UTF-16LE with its mark, as the installation reads it.
+std::string Utf16(const std::string& ansi, bool mark = true) {
+  std::string out = mark ? "\xFF\xFE" : "";
+  for (char16_t c : cp1252::toUtf16(ansi))
+    out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  return out;
+}
+
 TEST_F(PackageCheck, ASoundPackageHasNoFindings) {
-  for (const Finding& f : check(Good())) ADD_FAILURE() << FormatFinding(f);
+  const struct {
+    const char* what;
+    Files files;
+  } cases[] = {
+      {"as shipped", Good()},
+      {"Setup.ini in UTF-16LE", Plus(Good(), "Setup.ini", Utf16(kGoodSetup))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const Finding& f : check(c.files)) ADD_FAILURE() << FormatFinding(f);
+  }
+#ifndef _WIN32
+  check(Good());
+  std::filesystem::create_symlink(root_ / "Extras" / "extra1.ext", root_ / "Info" / "extra.txt");
+  for (const Finding& f : CheckPackage(fs_, profile_, root_.string()))
+    ADD_FAILURE() << "a link inside the package: " << FormatFinding(f);
+#endif
 }
 
 TEST_F(PackageCheck, EachFindingOnAPackageMadeToShowIt) {
@@ -90,6 +120,8 @@ TEST_F(PackageCheck, EachFindingOnAPackageMadeToShowIt) {
     Files files;
     Severity severity;
     const char* says;  // a part of the text that names the key or file
+    // What a file map cannot hold, made in the package after it.
+    std::function<void(const std::filesystem::path&)> then = nullptr;
   } cases[] = {
       {"no Setup.ini", Without("Setup.ini"), Severity::Error, "Setup.ini não existe"},
       {"no pastascripts",
@@ -187,10 +219,40 @@ TEST_F(PackageCheck, EachFindingOnAPackageMadeToShowIt) {
               return text;
             }()),
        Severity::Warning, "Setup.ini está em UTF-8"},
+      {"Setup.ini in UTF-16 without its mark", Plus(Good(), "Setup.ini", Utf16(kGoodSetup, false)),
+       Severity::Error, "sem a marca FF FE"},
+      {"Setup.ini in UTF-16 with what Windows-1252 lacks",
+       Plus(Good(), "Setup.ini", Utf16(kGoodSetup) + std::string("t\0\x3A\x04", 4)),
+       Severity::Warning, "caracteres que o Windows-1252 não tem"},
+      {"Setup.ini with a NUL", Plus(Good(), "Setup.ini", kGoodSetup + std::string("x\0y", 3)),
+       Severity::Warning, "bytes nulos"},
+      {"info with a NUL", Plus(Good(), "Info/leiame.txt", std::string("Ol\0\xE1", 4)),
+       Severity::Error, "leiame.txt contém bytes nulos"},
+      {"InfoFile climbing out", With("InfoFile", "InfoFile=..\\Setup.ini"), Severity::Error,
+       "InfoFile=..\\Setup.ini sai da pasta Info"},
+      {"SoundFile absolute", With("SoundFile", "SoundFile=C:\\som.wav"), Severity::Error,
+       "SoundFile=C:\\som.wav sai da pasta Audio"},
+      {"a temporary file left", Plus(Good(), "pastascripts/sub/.instalador-tmp-12-3", "x"),
+       Severity::Warning, "pastascripts\\sub\\.instalador-tmp-12-3 é um arquivo temporário"},
+#ifndef _WIN32
+      {"names equal but for case", Plus(Good(), "pastascripts/NOTEPAD.jsb", "y"), Severity::Error,
+       "pastascripts\\NOTEPAD.jsb e pastascripts\\notepad.jsb diferem só nas maiúsculas"},
+      {"a link out of the package", Good(), Severity::Error,
+       "pastascripts\\fora.jss é um link para fora do pacote",
+       [](const std::filesystem::path& root) {
+         std::filesystem::create_symlink("/etc/hostname", root / "pastascripts" / "fora.jss");
+       }},
+      {"a pipe", Good(), Severity::Error, "Audio\\cano é um pipe",
+       [](const std::filesystem::path& root) { mkfifo((root / "Audio" / "cano").c_str(), 0644); }},
+#endif
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::vector<Finding> found = check(c.files);
+    std::vector<Finding> found = check(c.files);
+    if (c.then) {
+      c.then(root_);
+      found = CheckPackage(fs_, profile_, root_.string());
+    }
     bool seen = false;
     for (const Finding& f : found)
       seen |= f.severity == c.severity && f.text.find(c.says) != std::string::npos;
