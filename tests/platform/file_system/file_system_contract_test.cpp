@@ -2,8 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "platform/file_system/file_system_test.h"
 
 namespace inst::testing {
@@ -156,43 +154,15 @@ TEST_F(FileSystemTest, PlannedCopyReportsWhatTheCopyDoesAndWritesNothing) {
 // A plan meets what the operation meets, naming the same file with the same reason: a dry run
 // ends as the real run would. Each case is built twice, planned in one copy and done in the other.
 TEST_F(FileSystemTest, APlanFailsWhereTheOperationFailsAndTheSameWay) {
-  const auto readOnly = [this](const std::string& relative) {
-#ifdef _WIN32
-    SetFileAttributesW(at(relative).c_str(), FILE_ATTRIBUTE_READONLY);
-#else
-    chmod(at(relative).c_str(), 0444);
-#endif
-  };
   const struct {
-    const char* what;
-    std::function<void(const std::string&)> make;  // given the folder to build in
+    const char *what, *folder, *readOnly;  // made in the destination "dst" (no folder: no dst)
     bool oneFile;  // copyFile of "src" to "dst\Default.jsb", else copyFolder of "pkg" to "dst"
   } cases[] = {
-      {"a folder where a file goes, deep",
-       [&](const std::string& in) { folder(in + "dst/SUB/a.jsb/x"); }, false},
-      {"a read-only file the copy replaces, deep",
-       [&](const std::string& in) {
-         write(in + "dst/sub/A.JSB", "old");
-         readOnly(in + "dst/sub/A.JSB");
-       },
-       false},
-      {"a read-only destination",
-       [&](const std::string& in) {
-         write(in + "dst/default.jsb", "old");
-         readOnly(in + "dst/default.jsb");
-       },
-       true},
-      {"a folder as the destination",
-       [&](const std::string& in) { folder(in + "dst/DEFAULT.JSB"); }, true},
-      {"a folder as the source",
-       [&](const std::string& in) {
-         fs::remove(at(in + "src"));
-         folder(in + "src/x");
-       },
-       true},
-      {"no source", [&](const std::string& in) { fs::remove(at(in + "src")); }, true},
-      {"no destination folder", [&](const std::string& in) { fs::remove_all(at(in + "dst")); },
-       true},
+      {"a folder where a file goes, deep", "SUB/a.jsb/x", "", false},
+      {"a read-only file the copy replaces, deep", "", "sub/A.JSB", false},
+      {"a read-only destination", "", "default.jsb", true},
+      {"a folder as the destination", "DEFAULT.JSB", "", true},
+      {"no destination folder", nullptr, "", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -201,26 +171,26 @@ TEST_F(FileSystemTest, APlanFailsWhereTheOperationFailsAndTheSameWay) {
       const std::string in = c.what + std::string(real ? "/real/" : "/plan/");
       write(in + "pkg/sub/a.jsb", "new");
       write(in + "src", "default script");
-      folder(in + "dst");
-      c.make(in);
-      const std::string base = win(c.what) + (real ? "\\real\\" : "\\plan\\");
-      Watched watched;
-      if (!c.oneFile) {
-        outcome[real] = files.copyFolderWatched(base + "pkg", base + "dst", watched, !real);
-      } else if (real) {
-        outcome[real] = files.copyFile(base + "src", base + "dst\\Default.jsb");
-      } else if (Status s = files.planRead(base + "src"); !s) {
-        outcome[real] = s;
-      } else {
-        outcome[real] = files.planReplace(base + "dst\\Default.jsb", false);
+      if (c.folder) folder(in + "dst/" + c.folder);
+      if (*c.readOnly) {
+        write(in + "dst/" + c.readOnly, "old");
+#ifdef _WIN32
+        SetFileAttributesW(at(in + "dst/" + c.readOnly).c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+        chmod(at(in + "dst/" + c.readOnly).c_str(), 0444);
+#endif
       }
+      Watched watched;
+      outcome[real] =
+          !c.oneFile ? files.copyFolderWatched(win(in + "pkg"), win(in + "dst"), watched, !real)
+          : real     ? files.copyFile(win(in + "src"), win(in + "dst\\Default.jsb"))
+                     : files.planReplace(win(in + "dst\\Default.jsb"), false);
     }
     EXPECT_FALSE(outcome[1]);
-    EXPECT_EQ(outcome[0].reason(), outcome[1].reason());
     std::string planned = outcome[0].path();
-    if (const std::size_t at = planned.find("\\plan\\"); at != std::string::npos)
-      planned.replace(at, 6, "\\real\\");
-    EXPECT_EQ(planned, outcome[1].path());
+    if (const std::size_t cut = planned.find("/plan/"); cut != std::string::npos)
+      planned.replace(cut, 6, "/real/");
+    EXPECT_EQ(planned + ": " + outcome[0].reason(), outcome[1].path() + ": " + outcome[1].reason());
   }
 }
 
