@@ -444,13 +444,13 @@ Status PosixFileSystem::planRead(const std::string& path) {
 Status PosixFileSystem::planReplace(const std::string& path, bool readFirst) {
   if (path.empty()) return failure(path, ENOENT);
   const std::string native = resolvePath(path);
-  if (readFirst) {
-    // Opened as the edit opens it, without waiting on a pipe, and only looked at.
-    posix::Descriptor in(open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!in && errno != ENOENT && errno != ENOTDIR) return failure(path, errno);
-    if (in) {
-      if (int error = regularOrError(in.get())) return failure(path, error);
-    }
+  // Only looked at, never opened: not even a pipe's writer may notice a plan.
+  struct stat st;
+  if (readFirst && stat(native.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return failure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (faccessat(AT_FDCWD, native.c_str(), R_OK, AT_EACCESS) != 0) return failure(path, errno);
+  } else if (readFirst && errno != ENOENT && errno != ENOTDIR) {
+    return failure(path, errno);
   }
   if (int error = planReplaceNative(native)) return failure(path, error);
   return Status::success();
