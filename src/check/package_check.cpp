@@ -104,13 +104,13 @@ class Checker {
       error("Setup.ini não existe em " + folder_ +
             ": o instalador pararia logo ao iniciar. Ponha o Setup.ini na pasta do pacote.");
       scripts();
-      CheckPackageFiles(folder_, findings_);
+      CheckPackageFiles(fs_, folder_, findings_);
       return std::move(findings_);
     }
     setupIniText();
     numbers();
     scripts();
-    CheckPackageFiles(folder_, findings_);
+    CheckPackageFiles(fs_, folder_, findings_);
     configNames();
     defaultScript();
     versions();

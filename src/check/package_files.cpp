@@ -1,117 +1,95 @@
 #include "check/package_files.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <string_view>
-#include <system_error>
 
 #include "package/layout.h"
-#include "platform/file_system.h"
+#include "platform/windows_path.h"
 #include "text/ascii.h"
 
 namespace inst::check {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Deeper than any package goes; a folder that contains itself (a junction on Windows, where
-// links are not told apart) ends here rather than never. The planned copy reports the loop.
+// Deeper than any package goes; a folder that contains itself through a link the system does
+// not tell as one ends here rather than never. The planned copy reports the loop.
 constexpr int kMaxDepth = 64;
 
-fs::path ToPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-std::string Text(const fs::path& path) {
-  const std::u8string u8 = path.u8string();
-  return std::string(u8.begin(), u8.end());
+bool AnyName(std::string_view) {
+  return true;
 }
 
-bool Inside(const fs::path& path, const fs::path& root) {
-  auto [r, p] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
-  return r == root.end();
+bool PackageName(std::string_view name) {
+  for (std::string_view part : {package::kSetupIni, package::kScriptsFolder, package::kAudioFolder,
+                                package::kInfoFolder, package::kExtrasFolder})
+    if (ascii::EqualIgnoringCase(name, part)) return true;
+  return false;
 }
 
 class Walker {
  public:
-  Walker(const fs::path& root, std::vector<Finding>& findings) : findings_(findings) {
-    std::error_code ec;
-    root_ = fs::weakly_canonical(root, ec);
-    if (ec) root_ = root;
-  }
+  Walker(FileSystem& fs, const std::string& root, std::vector<Finding>& findings)
+      : fs_(fs), root_(root), findings_(findings) {}
 
-  // The entries of `folder` whose names `wanted` takes, each as `shown` + its name.
-  template <class Wanted>
-  void folder(const fs::path& folder, const std::string& shown, int depth, Wanted wanted) {
-    std::vector<fs::path> children;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-      if (wanted(Text(it->path().filename()))) children.push_back(it->path());
-    std::sort(children.begin(), children.end());
+  // The names of the folder `path` that `wanted` takes, each shown as `shown` and its name.
+  void folder(const std::string& path, const std::string& shown, int depth,
+              bool (*wanted)(std::string_view)) {
+    std::vector<FolderEntry> entries;
+    if (!fs_.listEntries(path, root_, entries)) return;  // the other findings say why
     std::map<std::string, std::string> byUpper;
-    for (const fs::path& child : children) {
-      const std::string name = Text(child.filename());
-      const std::string path = shown.empty() ? name : shown + "\\" + name;
-      auto [first, added] = byUpper.try_emplace(ascii::Upper(name), path);
+    for (const FolderEntry& e : entries) {
+      if (!wanted(e.name)) continue;
+      const std::string name = shown.empty() ? e.name : shown + "\\" + e.name;
+      auto [first, added] = byUpper.try_emplace(ascii::Upper(e.name), name);
       if (!added) {
-        error(first->second + " e " + path +
+        error(first->second + " e " + name +
               " diferem só nas maiúsculas e minúsculas: no Windows um substituiria o outro. "
               "Renomeie ou apague um deles.");
       }
-      entry(child, path, depth);
+      entry(ShownChild(path, e.name), name, e, depth);
     }
   }
 
  private:
   void error(std::string text) { findings_.push_back({Severity::Error, std::move(text)}); }
 
-  void entry(const fs::path& path, const std::string& shown, int depth) {
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(path, ec);
-    if (ec) return;
-    if (fs::is_symlink(status)) {
-      // A link inside the package is read where it points, which is walked on its own.
-      const fs::path target = fs::weakly_canonical(path, ec);
-      if (ec || !Inside(target, root_)) {
-        error(shown + " é um link para fora do pacote (" + Text(fs::read_symlink(path, ec)) +
-              "): a instalação levaria um arquivo que não é do pacote, e o pacote copiado para "
-              "outra máquina ficaria sem ele. Ponha o próprio arquivo no lugar do link.");
-      }
-      return;
-    }
-    if (fs::is_directory(status)) {
-      if (depth < kMaxDepth)
-        folder(path, shown, depth + 1, [](const std::string&) { return true; });
-      return;
-    }
-    if (!fs::is_regular_file(status)) {
-      error(shown +
-            " é um pipe, um dispositivo ou um soquete, não um arquivo: a instalação o deixaria de "
-            "fora ou pararia nele. Tire-o do pacote.");
-      return;
-    }
-    if (Text(path.filename()).starts_with(kTempFilePrefix)) {
-      findings_.push_back(
-          {Severity::Warning, shown + " é um arquivo temporário que uma instalação interrompida "
-                                      "deixou: ele nunca é instalado. Apague-o do pacote."});
+  void entry(const std::string& path, const std::string& name, const FolderEntry& e, int depth) {
+    switch (e.kind) {
+      case FolderEntry::Kind::Link:
+        // A link inside the package is read where it points, which is looked at on its own.
+        if (e.linkLeaves) {
+          error(name + " é um link para fora do pacote (" + e.linkText +
+                "): a instalação levaria um arquivo que não é do pacote, e o pacote copiado para "
+                "outra máquina ficaria sem ele. Ponha o próprio arquivo no lugar do link.");
+        }
+        return;
+      case FolderEntry::Kind::Folder:
+        if (depth < kMaxDepth) folder(path, name, depth + 1, AnyName);
+        return;
+      case FolderEntry::Kind::Other:
+        error(name +
+              " é um pipe, um dispositivo ou um soquete, não um arquivo: a instalação o deixaria "
+              "de fora ou pararia nele. Tire-o do pacote.");
+        return;
+      case FolderEntry::Kind::File:
+        if (!e.name.starts_with(kTempFilePrefix)) return;
+        findings_.push_back(
+            {Severity::Warning, name + " é um arquivo temporário que uma instalação interrompida "
+                                       "deixou: ele nunca é instalado. Apague-o do pacote."});
+        return;
     }
   }
 
-  fs::path root_;
+  FileSystem& fs_;
+  std::string root_;
   std::vector<Finding>& findings_;
 };
 
 }  // namespace
 
-void CheckPackageFiles(const std::string& packageFolder, std::vector<Finding>& findings) {
-  const fs::path root = ToPath(packageFolder);
-  Walker(root, findings).folder(root, "", 0, [](const std::string& name) {
-    for (std::string_view part :
-         {package::kSetupIni, package::kScriptsFolder, package::kAudioFolder, package::kInfoFolder,
-          package::kExtrasFolder})
-      if (ascii::EqualIgnoringCase(name, part)) return true;
-    return false;
-  });
+void CheckPackageFiles(FileSystem& fs, const std::string& packageFolder,
+                       std::vector<Finding>& findings) {
+  Walker(fs, packageFolder, findings).folder(packageFolder, "", 0, PackageName);
 }
 
 bool LeavesItsFolder(const std::string& name) {

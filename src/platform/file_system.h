@@ -18,6 +18,15 @@ struct SubFolder {
   std::string path;  // full path, no trailing separator
 };
 
+// A name in a folder as it is, a link not followed: what the package check looks at.
+struct FolderEntry {
+  enum class Kind { File, Folder, Link, Other };  // Other: a pipe, a device, a socket
+  std::string name;
+  Kind kind = Kind::Other;
+  std::string linkText;     // a link's target as the link spells it
+  bool linkLeaves = false;  // a link whose target lies outside the folder asked about
+};
+
 // Told about every file a folder copy handles, in the order it handles them.
 class CopyWatcher {
  public:
@@ -70,6 +79,15 @@ class FileSystem {
     (void)readFirst;
     if (folderExists(path)) return Status::failure(path, "é uma pasta");
     return Status::success();
+  }
+
+  // The names in the folder `path` in NTFS order, links not followed; a link's linkLeaves says
+  // that its target (resolved) is not inside the folder `within`, or resolves to nothing.
+  virtual Status listEntries(const std::string& path, const std::string& within,
+                             std::vector<FolderEntry>& out) {
+    (void)within;
+    out.clear();
+    return Status::failure(path, "this file system cannot list names");
   }
 
   // One file, replacing an existing destination. Overwrite is always on.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <unordered_map>
@@ -429,6 +430,41 @@ Status PosixFileSystem::copyFile(const std::string& source, const std::string& d
   }
   if (int error = copyRegular(in.get(), folder.get(), lastComponent(nativeTarget)))
     return failure(destination, error);
+  return Status::success();
+}
+
+Status PosixFileSystem::listEntries(const std::string& path, const std::string& within,
+                                    std::vector<FolderEntry>& out) {
+  out.clear();
+  posix::Descriptor folder;
+  std::vector<Entry> entries;
+  if (int error = openFolder(AT_FDCWD, resolvePath(path).c_str(), folder))
+    return failure(path, error);
+  if (int error = listFolder(folder.get(), entries)) return failure(path, error);
+  sortNtfs(entries);
+  std::string root;
+  if (char* real = realpath(resolvePath(within).c_str(), nullptr)) {
+    root.assign(real).push_back('/');
+    std::free(real);
+  }
+  for (Entry& e : entries) {
+    struct stat st;
+    if (fstatat(folder.get(), e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    FolderEntry entry{std::move(e.name), FolderEntry::Kind::Other, {}, false};
+    if (S_ISREG(st.st_mode)) entry.kind = FolderEntry::Kind::File;
+    if (S_ISDIR(st.st_mode)) entry.kind = FolderEntry::Kind::Folder;
+    if (S_ISLNK(st.st_mode)) {
+      entry.kind = FolderEntry::Kind::Link;
+      char text[4096];
+      const ssize_t n = readlinkat(folder.get(), entry.name.c_str(), text, sizeof text);
+      entry.linkText.assign(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+      const std::string native = resolvePath(path) + "/" + entry.name;
+      char* target = realpath(native.c_str(), nullptr);
+      entry.linkLeaves = !target || root.empty() || !(std::string(target) + "/").starts_with(root);
+      std::free(target);
+    }
+    out.push_back(std::move(entry));
+  }
   return Status::success();
 }
 

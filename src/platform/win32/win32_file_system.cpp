@@ -330,6 +330,47 @@ Status Win32FileSystem::copyFile(const std::string& source, const std::string& d
   return copyThroughTemp(win32::toWide(source), folder, wideChild(folder, name), destination);
 }
 
+namespace {
+
+// The path the system resolves `path` to, links followed; empty when it resolves to nothing.
+std::wstring finalPath(const std::wstring& path) {
+  HANDLE h = CreateFileW(systemPath(path).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::wstring out(32768, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), 0);
+  CloseHandle(h);
+  out.resize(n < out.size() ? n : 0);
+  return out;
+}
+
+}  // namespace
+
+Status Win32FileSystem::listEntries(const std::string& path, const std::string& within,
+                                    std::vector<FolderEntry>& out) {
+  out.clear();
+  const std::wstring folder = win32::toWide(ShownBase(path));
+  std::vector<Entry> entries;
+  if (DWORD error = listFolder(folder, entries)) return failure(path, error);
+  sortNtfs(entries);
+  const std::wstring root = finalPath(win32::toWide(within)) + L"\\";
+  for (const Entry& e : entries) {
+    FolderEntry entry{win32::toUtf8(e.name), FolderEntry::Kind::File, {}, false};
+    if (e.folder()) entry.kind = FolderEntry::Kind::Folder;
+    if (e.attributes & FILE_ATTRIBUTE_DEVICE) entry.kind = FolderEntry::Kind::Other;
+    if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      entry.kind = FolderEntry::Kind::Link;
+      const std::wstring target = finalPath(wideChild(folder, e.name)) + L"\\";
+      entry.linkText = win32::toUtf8(target.substr(0, target.size() - 1));
+      entry.linkLeaves = target.size() == 1 || root.size() == 1 || target.size() < root.size() ||
+                         compareNames(target.substr(0, root.size()), root, true) != CSTR_EQUAL;
+    }
+    out.push_back(std::move(entry));
+  }
+  return Status::success();
+}
+
 Status Win32FileSystem::planRead(const std::string& path) {
   if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
   DWORD a = attributesOf(systemPath(path));
