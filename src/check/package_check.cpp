@@ -5,12 +5,15 @@
 #include <optional>
 
 #include "audio/mci.h"
+#include "check/package_files.h"
 #include "install/install.h"
 #include "package/layout.h"
+#include "platform/ini/profile_text.h"
 #include "platform/sound/media_probe.h"
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
+#include "text/cp1252.h"
 #include "text/trim.h"
 #include "text/utf8.h"
 
@@ -59,9 +62,29 @@ bool HasUndefinedCp1252(std::string_view bytes) {
   return false;
 }
 
-bool IsUtf16(std::string_view bytes) {
-  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return true;
+bool HasUtf16Mark(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
+bool HasNul(std::string_view bytes) {
   return bytes.find('\0') != std::string_view::npos;
+}
+
+// The profile functions read a file that begins with the UTF-16LE mark as UTF-16, and turn
+// into '?' what Windows-1252 lacks.
+bool LosesCharactersAsAnsi(std::string_view utf16le) {
+  std::u16string units;
+  for (std::size_t i = 2; i + 1 < utf16le.size(); i += 2)
+    units += static_cast<char16_t>(static_cast<unsigned char>(utf16le[i]) |
+                                   static_cast<unsigned char>(utf16le[i + 1]) << 8);
+  const std::string ansi = cp1252::fromUtf16(units);
+  return std::count(ansi.begin(), ansi.end(), '?') > std::count(units.begin(), units.end(), u'?');
+}
+
+// Whether the profile functions find any section in the file, as the installation reads it.
+bool HasReadableSection(std::string_view bytes) {
+  char list[4];
+  return ini::getString(bytes, std::nullopt, std::nullopt, "", list, sizeof list) > 0;
 }
 
 struct Files final : CopyWatcher {
@@ -81,11 +104,13 @@ class Checker {
       error("Setup.ini não existe em " + folder_ +
             ": o instalador pararia logo ao iniciar. Ponha o Setup.ini na pasta do pacote.");
       scripts();
+      CheckPackageFiles(fs_, folder_, findings_);
       return std::move(findings_);
     }
     setupIniText();
     numbers();
     scripts();
+    CheckPackageFiles(fs_, folder_, findings_);
     configNames();
     defaultScript();
     versions();
@@ -118,20 +143,33 @@ class Checker {
     return ToFlag(value);
   }
 
+  // Decided as the profile functions decide, so that the check calls readable exactly what the
+  // installation reads.
   void setupIniText() {
     std::string bytes;
-    if (!fs_.readFile(setupIni_, bytes)) {
-      error("Setup.ini não pode ser lido: confira as permissões do arquivo.");
+    if (Status st = fs_.readFile(setupIni_, bytes); !st) {
+      error("Setup.ini não pode ser lido (" + st.reason() +
+            "): o instalador pararia. Ponha no lugar um arquivo comum que possa ser lido.");
       return;
     }
     if (bytes.starts_with("\xEF\xBB\xBF")) {
       error(
           "Setup.ini começa com a marca de UTF-8 (BOM): a primeira seção não seria "
           "encontrada. Salve o arquivo em Windows-1252 (ANSI), sem BOM.");
-    } else if (IsUtf16(bytes)) {
+    } else if (bytes.starts_with("\xFF\xFE")) {
+      if (LosesCharactersAsAnsi(bytes)) {
+        warning(
+            "Setup.ini está em UTF-16 com caracteres que o Windows-1252 não tem: eles "
+            "apareceriam como \"?\" no título e nas mensagens. Use só letras do português.");
+      }
+    } else if ((HasUtf16Mark(bytes) || HasNul(bytes)) && !HasReadableSection(bytes)) {
       error(
-          "Setup.ini está em UTF-16: o instalador não leria nenhuma chave. Salve o arquivo em "
-          "Windows-1252 (ANSI).");
+          "Setup.ini parece estar em UTF-16 sem a marca FF FE do início (UTF-16LE com BOM): "
+          "o instalador não leria nenhuma chave. Salve o arquivo em Windows-1252 (ANSI).");
+    } else if (HasNul(bytes)) {
+      warning(
+          "Setup.ini contém bytes nulos: o valor de uma chave acaba no primeiro deles. Apague "
+          "esses bytes e salve o arquivo em Windows-1252 (ANSI).");
     } else if (IsUtf8WithNonAscii(bytes)) {
       warning(
           "Setup.ini está em UTF-8: os acentos apareceriam trocados no título e nas "
@@ -241,6 +279,10 @@ class Checker {
           "PlaySound está ligado, mas [Sound] SoundFile está vazio: o usuário ouviria "
           "\"arquivo de áudio não encontrado\". Escreva o nome do arquivo de som da pasta Audio "
           "ou PlaySound=0.");
+    } else if (LeavesItsFolder(file)) {
+      error("[Sound] SoundFile=" + file +
+            " sai da pasta Audio: o instalador procuraria o som fora dela, onde o pacote não o "
+            "leva. Ponha o som na pasta Audio e escreva só o nome do arquivo.");
     } else if (!fs_.normalFileExists(path)) {
       error(std::string("O som de boas-vindas Audio\\") + file +
             (fs_.fileExists(path) ? " está oculto ou é de sistema" : " não existe") +
@@ -293,6 +335,12 @@ class Checker {
     if (!flag(setup::kInfo, setup::kShowInfo)) return;
     const std::string file = read(setup::kInfo, setup::kInfoFile);
     const std::string path = package::InfoTextPath(folder_, file);
+    if (LeavesItsFolder(file)) {
+      error("[Info] InfoFile=" + file +
+            " sai da pasta Info: o instalador procuraria o texto fora dela, onde o pacote não o "
+            "leva. Ponha o arquivo na pasta Info e escreva só o nome dele.");
+      return;
+    }
     if (file.empty() || !fs_.normalFileExists(path)) {
       error("ShowInfo está ligado, mas o arquivo de informações Info\\" + file +
             (file.empty()
@@ -307,10 +355,14 @@ class Checker {
       error("Info\\" + file + " não pode ser lido: confira as permissões do arquivo.");
       return;
     }
-    if (IsUtf16(bytes)) {
+    if (HasUtf16Mark(bytes)) {
       error("Info\\" + file +
             " está em UTF-16: o texto apareceria ilegível. Salve o arquivo em UTF-8 ou "
             "Windows-1252.");
+    } else if (HasNul(bytes)) {
+      error("Info\\" + file +
+            " contém bytes nulos: o texto apareceria cortado no primeiro deles. Salve o arquivo "
+            "em UTF-8 ou Windows-1252, sem esses bytes.");
     } else if (!IsUtf8WithNonAscii(bytes) && HasUndefinedCp1252(bytes)) {
       error("Info\\" + file +
             " não está nem em UTF-8 nem em Windows-1252: parte do texto apareceria trocada. "

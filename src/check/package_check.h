@@ -20,8 +20,8 @@ struct Finding {
 
 // Reads a package folder as its author would ship it (Setup.ini, pastascripts, Audio, Info,
 // Extras) with the same rules the installer applies, without needing JAWS, and says what would
-// go wrong. Writes nothing. Findings come in a fixed order: Setup.ini, the scripts, the default
-// script, the welcome sound, the information text, the texts the user sees.
+// go wrong. Writes nothing. Findings come in a fixed order: Setup.ini, the scripts, the package's
+// files, the default script, the welcome sound, the information text, the texts the user sees.
 std::vector<Finding> CheckPackage(FileSystem& fs, Profile& profile,
                                   const std::string& packageFolder);
 

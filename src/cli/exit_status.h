@@ -10,6 +10,9 @@ enum class ExitStatus : int {
   Usage = 2,        // an unknown option, a bad value, a conflict, a log that cannot be opened
   NotOffered = 3,   // --versions named a version that is not offered
   Failed = 4,       // the installation failed part way
+  // Installed, but a chosen version had no language folder to install into (unattended only:
+  // the window keeps its success message)
+  NoLanguageFolder = 5,
   Unexpected = 70,  // an error nothing in the program expected (as sysexits' EX_SOFTWARE)
 };
 

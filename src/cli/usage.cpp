@@ -49,7 +49,8 @@ std::string Usage(Syntax syntax, std::span<const std::string_view> frontEnds) {
       "Status de saída: 0 instalado (ou instalaria, com --dry-run); 1 parada na partida\n"
       "(sem Setup.ini, nenhuma versão do JAWS encontrada); 2 erro de uso ou um log que não\n"
       "pode ser aberto ou escrito; 3 --versions nomeou uma versão não oferecida; 4 a\n"
-      "instalação falhou no meio;\n"
+      "instalação falhou no meio; 5 instalado, mas uma versão escolhida não tinha pasta de\n"
+      "idioma;\n"
       "70 um erro inesperado dentro do programa (uma falha nossa): a mensagem está na saída\n"
       "de erro.\n";
   return text;

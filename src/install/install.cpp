@@ -58,7 +58,7 @@ InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIn
 
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
-                  std::int16_t versionCount) {
+                  std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage) {
   // A Setup.ini that is there but cannot be read as a file (a folder, a pipe, a device, a huge
   // file) would read as empty: the installation would do what nobody asked for.
   if (services.fs.pathExists(setupIniPath)) {
@@ -91,10 +91,15 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
     if (boxes[i].value == 0) continue;
     const std::string& version = boxes[i].caption;
 
+    const std::string settingsFolder = jaws::UserSettingsFolder(appData, version);
     std::vector<SubFolder> subFolders;
-    if (Status st = services.fs.subFolders(jaws::UserSettingsFolder(appData, version), subFolders);
-        !st) {
-      return st;
+    if (Status st = services.fs.subFolders(settingsFolder, subFolders); !st) return st;
+    if (std::none_of(subFolders.begin(), subFolders.end(),
+                     [](const SubFolder& f) { return jaws::IsLanguageFolderName(f.name); })) {
+      SkipStep(services.events, "version",
+               "a versão " + version + " não tem pasta de idioma (ENU, PTB ou PTG) em " +
+                   settingsFolder);
+      if (withoutLanguage) withoutLanguage->push_back({version, settingsFolder});
     }
     for (const SubFolder& folder : subFolders) {
       if (!jaws::IsLanguageFolderName(folder.name)) continue;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/profile.h"
 #include "platform/services.h"
@@ -34,13 +35,22 @@ Status CheckConfigNamesKey(const std::string& application, const std::string& se
 // Reads Application, ScriptName, ModifyScriptName and Extras, in that order.
 InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath);
 
+// A chosen version whose settings folder holds none of the language folders (JAWS not yet
+// started by this user): it gets nothing.
+struct VersionWithoutLanguage {
+  std::string version;
+  std::string folder;  // its user settings folder
+};
+
 // The install after the tick check: reads the four install settings from `setupIniPath`, then
 // walks the ticked versions (index below both versionCount and 4) and their language folders.
 // Stops at the first failure and returns it; nothing after it runs, nothing before is undone.
 // Settings or version names that would make it write a broken INI entry or leave the JAWS
-// settings folders are refused before any file is touched.
+// settings folders are refused before any file is touched. Each version that got nothing for want
+// of a language folder is told to `events` and added to `withoutLanguage` (when given).
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
-                  std::int16_t versionCount);
+                  std::int16_t versionCount,
+                  std::vector<VersionWithoutLanguage>* withoutLanguage = nullptr);
 
 }  // namespace inst

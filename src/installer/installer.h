@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,10 @@ struct InstallerServices {
   std::string packageFolder;  // Setup.ini, pastascripts, Audio, Info, Extras
   // Off for a run that must make no sound: start-up's sound step does not run at all.
   bool welcomeSound = true;
+  // Set by a front end without windows: told, in Portuguese, of each chosen version that had no
+  // language folder to install into, and such a run then ends with NoLanguageFolder. The window
+  // leaves it unset and keeps its success message.
+  std::function<void(const std::string&)> noLanguageFolder = nullptr;
 };
 
 // The installer on the window host: Form1 and its handlers, Form2, the player and the ways the

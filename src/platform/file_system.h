@@ -25,6 +25,15 @@ struct SubFolder {
 // than read into memory.
 inline constexpr std::uint64_t kMaxTextFileBytes = std::uint64_t{16} << 20;
 
+// A name in a folder as it is, a link not followed: what the package check looks at.
+struct FolderEntry {
+  enum class Kind { File, Folder, Link, Other };  // Other: a pipe, a device, a socket
+  std::string name;
+  Kind kind = Kind::Other;
+  std::string linkText;     // a link's target as the link spells it
+  bool linkLeaves = false;  // a link whose target lies outside the folder asked about
+};
+
 // Told about every file a folder copy handles, in the order it handles them.
 class CopyWatcher {
  public:
@@ -76,6 +85,32 @@ class FileSystem {
     if (planOnly) return Status::failure(destination, "this file system cannot plan a copy");
     return copyFolder(source, destination);
   }
+  // What a dry run asks before it plans a copy or an INI edit: the failure the real operation
+  // would meet and that shows without writing, with the reason the operation would give, or
+  // success. Nothing is written, opened for writing or removed.
+  // planRead: `path` as the source of copyFile (missing, no regular file, unreadable).
+  virtual Status planRead(const std::string& path) {
+    if (fileExists(path)) return Status::success();
+    return Status::failure(path, folderExists(path) ? "é uma pasta" : "não existe");
+  }
+  // planReplace: a new file put at `path` through a temporary file and a rename (its folder
+  // missing, a folder in its place, a read-only file). `readFirst`: an edit reads the file
+  // first when it is there, so it must also be a regular file that can be read.
+  virtual Status planReplace(const std::string& path, bool readFirst) {
+    (void)readFirst;
+    if (folderExists(path)) return Status::failure(path, "é uma pasta");
+    return Status::success();
+  }
+
+  // The names in the folder `path` in NTFS order, links not followed; a link's linkLeaves says
+  // that its target (resolved) is not inside the folder `within`, or resolves to nothing.
+  virtual Status listEntries(const std::string& path, const std::string& within,
+                             std::vector<FolderEntry>& out) {
+    (void)within;
+    out.clear();
+    return Status::failure(path, "this file system cannot list names");
+  }
+
   // One file, replacing an existing destination. Overwrite is always on.
   virtual Status copyFile(const std::string& source, const std::string& destination) = 0;
 

@@ -151,19 +151,14 @@ Status DryRun::Files::copyFolderWatched(const std::string& source, const std::st
 }
 
 Status DryRun::Files::copyFile(const std::string& source, const std::string& destination) {
-  if (!fileExists(source)) {
-    // The system's own words for the missing file, as the real copy would give them.
-    std::string ignored;
-    Status why = run_.realFs_.readFile(source, ignored);
-    return why ? Status::failure(source, "não existe") : why;
+  // A planned file is one an earlier copy makes: it is there and can be read, and a file put
+  // over it, or into a folder the plan makes, meets nothing the real file system has now.
+  if (!run_.plannedFile(source)) {
+    if (Status why = run_.realFs_.planRead(source); !why) return why;
   }
-  const std::string folder = ParentOf(destination);
-  if (!folder.empty() && !folderExists(folder)) {
-    std::vector<SubFolder> ignored;
-    Status why = run_.realFs_.subFolders(folder, ignored);
-    return Status::failure(destination, why ? "a pasta não existe" : why.reason());
+  if (!run_.plannedFile(destination) && !run_.plannedFolder(ParentOf(destination))) {
+    if (Status why = run_.realFs_.planReplace(destination, false); !why) return why;
   }
-  if (run_.realFs_.folderExists(destination)) return Status::failure(destination, "é uma pasta");
   run_.plan_.event(CopyEvent(source, destination));
   run_.planFile(source, destination);
   return Status::success();
@@ -195,9 +190,9 @@ std::uint32_t DryRun::Settings::getString(const std::string& section, const std:
 
 Status DryRun::Settings::writeString(const std::string& section, const std::string& key,
                                      const std::string& value, const std::string& path) {
-  const std::string folder = ParentOf(path);
-  if (!folder.empty() && !run_.files_.folderExists(folder))
-    return Status::failure(path, "a pasta não existe");
+  if (!run_.plannedFile(path) && !run_.plannedFolder(ParentOf(path))) {
+    if (Status why = run_.realFs_.planReplace(path, true); !why) return why;
+  }
   run_.plan_.event(WriteEvent(path, fromAnsi(section), fromAnsi(key), fromAnsi(value)));
   run_.entries_[{DryRun::key(path), ascii::Upper(section), ascii::Upper(key)}] = value;
   if (!run_.realFs_.fileExists(path)) run_.plannedFiles_.try_emplace(DryRun::key(path));

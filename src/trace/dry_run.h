@@ -16,7 +16,9 @@ namespace inst::trace {
 // `plan` each file they would copy and each entry they would write, and answer later questions
 // as if those writes had happened (a file the package copy would bring exists, an entry that
 // would be written reads back), so that every later step decides as it would in a real run.
-// What fails without writing (a missing source, a missing folder) fails as it would.
+// What fails without writing (a missing or unreadable source, a missing folder, a folder or a
+// read-only file where a file is written, an INI file that cannot be read) fails as it would,
+// with the same reason, so that the dry run ends with the status and message of the real run.
 class DryRun {
  public:
   DryRun(FileSystem& fs, Profile& profile, EventSink& plan);

@@ -10,6 +10,11 @@
 #include "platform/host.h"
 #include "platform/sound/test_sound_files.h"
 #include "support/jaws_sandbox.h"
+#include "text/cp1252.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace inst::check {
 namespace {
@@ -67,11 +72,18 @@ class PackageCheck : public ::testing::Test {
     for (const auto& [path, bytes] : files) {
       std::filesystem::create_directories((root_ / path).parent_path());
       if (path.ends_with('/')) continue;  // only the folder
+#ifndef _WIN32                            // "->" and a path: a link to it; "|": a pipe
+      if (bytes.starts_with("->")) std::filesystem::create_symlink(bytes.substr(2), root_ / path);
+      if (bytes == "|") mkfifo((root_ / path).c_str(), 0644);
+      if (bytes.starts_with("->") || bytes == "|") continue;
+#endif
       std::ofstream(root_ / path, std::ios::binary) << bytes;
     }
     return CheckPackage(fs_, profile_, root_.string());
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
+  void TearDown() override {
+    std::filesystem::remove_all(root_);
+  }
 
   std::filesystem::path root_ = std::filesystem::temp_directory_path() /
                                 ("instalador-check-" + std::to_string(std::random_device{}()));
@@ -80,8 +92,18 @@ class PackageCheck : public ::testing::Test {
   Profile& profile_ = *native_.profile;
 };
 
+// Setup.ini in UTF-16LE with its mark, as the installation reads it.
+std::string Utf16(const std::string& ansi, bool mark = true) {
+  std::string out = mark ? "\xFF\xFE" : "";
+  for (char16_t c : cp1252::toUtf16(ansi))
+    out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  return out;
+}
+
 TEST_F(PackageCheck, ASoundPackageHasNoFindings) {
-  for (const Finding& f : check(Good())) ADD_FAILURE() << FormatFinding(f);
+  for (const Files& files : {Good(), Plus(Good(), "Setup.ini", Utf16(kGoodSetup)),
+                             Plus(Good(), "Info/extra.txt", "->../Extras/extra1.ext")})
+    for (const Finding& f : check(files)) ADD_FAILURE() << FormatFinding(f);
 }
 
 TEST_F(PackageCheck, EachFindingOnAPackageMadeToShowIt) {
@@ -187,6 +209,23 @@ TEST_F(PackageCheck, EachFindingOnAPackageMadeToShowIt) {
               return text;
             }()),
        Severity::Warning, "Setup.ini está em UTF-8"},
+      {"Setup.ini in UTF-16 without its mark", Plus(Good(), "Setup.ini", Utf16(kGoodSetup, false)),
+       Severity::Error, "sem a marca FF FE"},
+      {"Setup.ini with a NUL", Plus(Good(), "Setup.ini", kGoodSetup + std::string("x\0y", 3)),
+       Severity::Warning, "bytes nulos"},
+      {"InfoFile climbing out", With("InfoFile", "InfoFile=..\\Setup.ini"), Severity::Error,
+       "InfoFile=..\\Setup.ini sai da pasta Info"},
+      {"SoundFile absolute", With("SoundFile", "SoundFile=C:\\som.wav"), Severity::Error,
+       "SoundFile=C:\\som.wav sai da pasta Audio"},
+      {"a temporary file left", Plus(Good(), "pastascripts/sub/.instalador-tmp-12-3", "x"),
+       Severity::Warning, "pastascripts\\sub\\.instalador-tmp-12-3 é um arquivo temporário"},
+#ifndef _WIN32
+      {"names equal but for case", Plus(Good(), "pastascripts/NOTEPAD.jsb", "y"), Severity::Error,
+       "pastascripts\\NOTEPAD.jsb e pastascripts\\notepad.jsb diferem só nas maiúsculas"},
+      {"a link out of the package", Plus(Good(), "pastascripts/fora.jss", "->/etc/hostname"),
+       Severity::Error, "pastascripts\\fora.jss é um link para fora do pacote"},
+      {"a pipe", Plus(Good(), "Audio/cano", "|"), Severity::Error, "Audio\\cano é um pipe"},
+#endif
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -108,6 +108,27 @@ class CommandLineUnderWine(unittest.TestCase):
         self.assertEqual(self.cli('/?')[0], 0)
         self.assertEqual(self.cli('/check', '/package-dir', 'C:\\nothing')[0], 1)
 
+    def test_the_dry_run_ends_as_the_real_run(self):
+        def read_only(b, relative):
+            os.chmod(b.write(relative, b'[x]\r\n'), 0o444)  # Wine's read-only attribute
+
+        args = ('/S', '/versions=all', '/package-dir', 'C:\\pkg')
+        for what, prepare, status in [
+                ('a read-only Default.jkm',
+                 lambda b: read_only(b, b.user('16.0', 'ENU') + '/Default.jkm'), 4),
+                ('a read-only script the package replaces',
+                 lambda b: read_only(b, b.user('17.0', 'PTB') + '/NOTEPAD.JSS'), 4),
+                ('a folder where Default.jsb goes',
+                 lambda b: b.write(b.user('17.0', 'PTB') + '/Default.jsb/x', b''), 4),
+                ('a version with only DEU', lambda b: (
+                    shutil.rmtree(b.path(*b.user('16.0', 'ENU').split('/'))),
+                    os.rename(b.path(*b.user('16.0', 'PTB').split('/')),
+                              b.path(*b.user('16.0', 'DEU').split('/')))), 5)]:
+            with self.subTest(what):
+                prepare(WineSandbox())
+                dry = self.cli(*args, '/DRY-RUN')
+                self.assertEqual((dry[0], dry[2]), (status, self.cli(*args)[2]))
+
 
 def ours_in_temp(box):
     """The folders of ours in the user's temporary folder inside the prefix."""

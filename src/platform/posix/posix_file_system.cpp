@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <unordered_map>
@@ -247,7 +248,43 @@ struct Frame {
   std::size_t next = 0;
   TargetFolder existing;
   std::shared_ptr<posix::Descriptor> batchTarget;  // `target` as the batch holds it, once needed
+  int planWriteError = -1;  // a plan's answer to "can the copy write here", once asked
 };
+
+// What writing a new name into the existing target folder of `f` would meet: 0 or errno.
+int planWriteIn(Frame& f) {
+  if (f.planWriteError < 0)
+    f.planWriteError = faccessat(f.target.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+  return f.planWriteError;
+}
+
+// What copying a file over `name` of the target folder of `f` would meet before its bytes are
+// written: a folder where it can make no file, a folder of that name, a read-only file (refused
+// as Windows refuses it). 0 or errno.
+int planFileIn(Frame& f, const std::string& name, bool isNew) {
+  if (!f.target) return 0;  // the folder is one the copy makes: everything in it is new
+  if (int error = planWriteIn(f)) return error;
+  struct stat st;
+  if (isNew || fstatat(f.target.get(), name.c_str(), &st, 0) != 0) return 0;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return EACCES;
+  return 0;
+}
+
+// What replacing the file `native` would meet: a folder in its place, a read-only file, its
+// folder missing or closed to writing. 0 or errno.
+int planReplaceNative(const std::string& native) {
+  struct stat st;
+  if (stat(native.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return EACCES;
+  }
+  const std::size_t slash = native.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  if (stat(folder.c_str(), &st) != 0) return errno;
+  if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
 
 Status openFrame(Frame& f, bool planOnly) {
   if (int error = listFolder(f.source.get(), f.entries)) return failure(f.shownSource, error);
@@ -346,6 +383,7 @@ Status copyTree(const std::string& source, const std::string& destination, CopyW
     const std::size_t slash = nativeTarget.find_last_of('/');
     const std::string parent = slash == std::string::npos ? "." : nativeTarget.substr(0, slash + 1);
     error = stat(parent.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (!error && faccessat(AT_FDCWD, parent.c_str(), W_OK | X_OK, AT_EACCESS) != 0) error = errno;
   } else if (error == ENOENT) {
     // Only the folder itself: a missing parent stays an error.
     error = mkdir(nativeTarget.c_str(), 0777) == 0
@@ -394,6 +432,9 @@ Status copyTree(const std::string& source, const std::string& destination, CopyW
       error = errno;
     } else if (S_ISDIR(st.st_mode)) {
       error = openEntry(f.source.get(), e, in, st);
+    } else if (S_ISREG(st.st_mode) &&
+               faccessat(f.source.get(), e.name.c_str(), R_OK, AT_EACCESS) != 0) {
+      error = errno;  // the copy could not open it
     }
     if (error) return failure(ShownChild(f.shownSource, e.name), error);
 
@@ -403,7 +444,10 @@ Status copyTree(const std::string& source, const std::string& destination, CopyW
       std::string from = ShownChild(f.shownSource, e.name);
       std::string to = ShownChild(f.shownTarget, targetName);
       if (planOnly) {
-        watcher.fileCopied(from, to, Status::success());
+        Status result = Status::success();
+        if (int error = planFileIn(f, targetName, isNew)) result = failure(to, error);
+        watcher.fileCopied(from, to, result);
+        if (!result) return result;
         continue;
       }
       if (!f.batchTarget)
@@ -439,6 +483,7 @@ Status copyTree(const std::string& source, const std::string& destination, CopyW
     if (planOnly) {
       int error = !f.target || isNew ? ENOENT : openFolder(f.target.get(), targetName.c_str(), out);
       if (error == ENOTDIR) error = EEXIST;  // a file holds the name the folder needs
+      if (error == ENOENT && f.target) error = planWriteIn(f);  // the copy would make it here
       if (error && error != ENOENT) return failure(ShownChild(f.shownTarget, targetName), error);
     } else if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out)) {
       return failure(ShownChild(f.shownTarget, targetName), error);
@@ -510,6 +555,68 @@ Status PosixFileSystem::copyFile(const std::string& source, const std::string& d
   }
   if ((error = posix::commitTempAt(out, folder.get(), tempName, lastComponent(nativeTarget))))
     return failure(destination, error);
+  return Status::success();
+}
+
+Status PosixFileSystem::listEntries(const std::string& path, const std::string& within,
+                                    std::vector<FolderEntry>& out) {
+  out.clear();
+  posix::Descriptor folder;
+  std::vector<Entry> entries;
+  if (int error = openFolder(AT_FDCWD, resolvePath(path).c_str(), folder))
+    return failure(path, error);
+  if (int error = listFolder(folder.get(), entries)) return failure(path, error);
+  sortNtfs(entries);
+  std::string root;
+  if (char* real = realpath(resolvePath(within).c_str(), nullptr)) {
+    root.assign(real).push_back('/');
+    std::free(real);
+  }
+  for (Entry& e : entries) {
+    struct stat st;
+    if (fstatat(folder.get(), e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    FolderEntry entry{std::move(e.name), FolderEntry::Kind::Other, {}, false};
+    if (S_ISREG(st.st_mode)) entry.kind = FolderEntry::Kind::File;
+    if (S_ISDIR(st.st_mode)) entry.kind = FolderEntry::Kind::Folder;
+    if (S_ISLNK(st.st_mode)) {
+      entry.kind = FolderEntry::Kind::Link;
+      char text[4096];
+      const ssize_t n = readlinkat(folder.get(), entry.name.c_str(), text, sizeof text);
+      entry.linkText.assign(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+      const std::string native = resolvePath(path) + "/" + entry.name;
+      char* target = realpath(native.c_str(), nullptr);
+      entry.linkLeaves = !target || root.empty() || !(std::string(target) + "/").starts_with(root);
+      std::free(target);
+    }
+    out.push_back(std::move(entry));
+  }
+  return Status::success();
+}
+
+Status PosixFileSystem::planRead(const std::string& path) {
+  struct stat st;
+  std::string native;
+  if (int error = statPath(path, st, &native)) return failure(path, error);
+  if (!S_ISREG(st.st_mode)) return failure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (faccessat(AT_FDCWD, native.c_str(), R_OK, AT_EACCESS) != 0) return failure(path, errno);
+  return Status::success();
+}
+
+Status PosixFileSystem::planReplace(const std::string& path, bool readFirst) {
+  if (path.empty()) return failure(path, ENOENT);
+  const std::string native = resolvePath(path);
+  // Only looked at, never opened: not even a pipe's writer may notice a plan.
+  struct stat st;
+  if (readFirst && stat(native.c_str(), &st) == 0) {
+    // Refused as the profile writer refuses it when it reads the file first.
+    if (!S_ISREG(st.st_mode)) return failure(path, posix::kNotRegularError);
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes)
+      return failure(path, posix::kTooLargeError);
+    if (faccessat(AT_FDCWD, native.c_str(), R_OK, AT_EACCESS) != 0) return failure(path, errno);
+  } else if (readFirst && errno != ENOENT && errno != ENOTDIR) {
+    return failure(path, errno);
+  }
+  if (int error = planReplaceNative(native)) return failure(path, error);
   return Status::success();
 }
 

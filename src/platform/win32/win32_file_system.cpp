@@ -186,6 +186,14 @@ bool parentIsFolder(const std::wstring& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// What replacing a file of these attributes would meet: a folder of its name, or a read-only
+// file, which the rename is refused for. 0 or the error.
+DWORD planReplaceExisting(DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+  return 0;
+}
+
 }  // namespace
 
 bool Win32FileSystem::fileExists(const std::string& path) {
@@ -292,7 +300,12 @@ Status Win32FileSystem::copyFolderWatched(const std::string& source, const std::
     const std::string shownTo = ShownChild(f.shownTarget, win32::toUtf8(targetName));
 
     if (!e.folder()) {
-      Status result = planOnly ? Status::success() : copyThroughTemp(from, f.target, to, shownTo);
+      Status result = Status::success();
+      if (!planOnly) {
+        result = copyThroughTemp(from, f.target, to, shownTo);
+      } else if (DWORD error = planReplaceExisting(existing)) {
+        result = failure(shownTo, error);
+      }
       watcher.fileCopied(shownFrom, shownTo, result);
       if (!result) return result;
       continue;
@@ -333,6 +346,65 @@ Status Win32FileSystem::copyFile(const std::string& source, const std::string& d
     return failure(destination, ERROR_ACCESS_DENIED);
   removeLeftovers(folder);
   return copyThroughTemp(win32::toWide(source), folder, wideChild(folder, name), destination);
+}
+
+namespace {
+
+// The path the system resolves `path` to, links followed; empty when it resolves to nothing.
+std::wstring finalPath(const std::wstring& path) {
+  HANDLE h = CreateFileW(systemPath(path).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::wstring out(32768, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), 0);
+  CloseHandle(h);
+  out.resize(n < out.size() ? n : 0);
+  return out;
+}
+
+}  // namespace
+
+Status Win32FileSystem::listEntries(const std::string& path, const std::string& within,
+                                    std::vector<FolderEntry>& out) {
+  out.clear();
+  const std::wstring folder = win32::toWide(ShownBase(path));
+  std::vector<Entry> entries;
+  if (DWORD error = listFolder(folder, entries)) return failure(path, error);
+  sortNtfs(entries);
+  const std::wstring root = finalPath(win32::toWide(within)) + L"\\";
+  for (const Entry& e : entries) {
+    FolderEntry entry{win32::toUtf8(e.name), FolderEntry::Kind::File, {}, false};
+    if (e.folder()) entry.kind = FolderEntry::Kind::Folder;
+    if (e.attributes & FILE_ATTRIBUTE_DEVICE) entry.kind = FolderEntry::Kind::Other;
+    if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      entry.kind = FolderEntry::Kind::Link;
+      const std::wstring target = finalPath(wideChild(folder, e.name)) + L"\\";
+      entry.linkText = win32::toUtf8(target.substr(0, target.size() - 1));
+      entry.linkLeaves = target.size() == 1 || root.size() == 1 || target.size() < root.size() ||
+                         compareNames(target.substr(0, root.size()), root, true) != CSTR_EQUAL;
+    }
+    out.push_back(std::move(entry));
+  }
+  return Status::success();
+}
+
+Status Win32FileSystem::planRead(const std::string& path) {
+  if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
+  DWORD a = attributesOf(systemPath(path));
+  if (a == INVALID_FILE_ATTRIBUTES) return failure(path, GetLastError());
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return failure(path, ERROR_ACCESS_DENIED);
+  return Status::success();
+}
+
+Status Win32FileSystem::planReplace(const std::string& path, bool) {
+  if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
+  const std::wstring target = win32::toWide(path);
+  const DWORD a = attributesOf(systemPath(target));
+  if (a == INVALID_FILE_ATTRIBUTES && !parentIsFolder(target))
+    return failure(path, ERROR_PATH_NOT_FOUND);
+  if (DWORD error = planReplaceExisting(a)) return failure(path, error);
+  return Status::success();
 }
 
 Status Win32FileSystem::readFile(const std::string& path, std::string& bytes) {

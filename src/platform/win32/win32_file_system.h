@@ -24,6 +24,10 @@ class Win32FileSystem final : public FileSystem {
   Status copyFolder(const std::string& source, const std::string& destination) override;
   Status copyFolderWatched(const std::string& source, const std::string& destination,
                            CopyWatcher& watcher, bool planOnly) override;
+  Status listEntries(const std::string& path, const std::string& within,
+                     std::vector<FolderEntry>& out) override;
+  Status planRead(const std::string& path) override;
+  Status planReplace(const std::string& path, bool readFirst) override;
   Status copyFile(const std::string& source, const std::string& destination) override;
   Status readFile(const std::string& path, std::string& bytes) override;
 };

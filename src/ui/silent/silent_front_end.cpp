@@ -55,6 +55,10 @@ Choice ChooseVersions(const std::string& value,
 }
 
 void SilentFrontEnd::show(const std::string& text, const std::string&, MsgIcon) {
+  note(text);
+}
+
+void SilentFrontEnd::note(const std::string& text) {
   std::fputs((text + "\n").c_str(), err_);
   std::fflush(err_);
 }

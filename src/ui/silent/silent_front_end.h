@@ -33,6 +33,9 @@ class SilentFrontEnd final : public FrontEnd {
   // Starts the program, ticks the chosen versions, installs; returns the exit status.
   int run(Host& host, Installer& installer, const std::string& versions);
 
+  // What the program says to the administrator and no message box would: a line on `err`.
+  void note(const std::string& text);
+
   void show(const std::string& text, const std::string& title, MsgIcon icon) override;
   void showWindow(const Window& window, bool modal) override;
   void windowUnloaded(const Window&) override {}

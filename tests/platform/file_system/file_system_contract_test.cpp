@@ -155,6 +155,49 @@ TEST_F(FileSystemTest, PlannedCopyReportsWhatTheCopyDoesAndWritesNothing) {
   EXPECT_EQ(read("PTB/NOTEPAD.JSB"), "new");
 }
 
+// A plan meets what the operation meets, naming the same file with the same reason: a dry run
+// ends as the real run would. Each case is built twice, planned in one copy and done in the other.
+TEST_F(FileSystemTest, APlanFailsWhereTheOperationFailsAndTheSameWay) {
+  const struct {
+    const char *what, *folder, *readOnly;  // made in the destination "dst" (no folder: no dst)
+    bool oneFile;  // copyFile of "src" to "dst\Default.jsb", else copyFolder of "pkg" to "dst"
+  } cases[] = {
+      {"a folder where a file goes, deep", "SUB/a.jsb/x", "", false},
+      {"a read-only file the copy replaces, deep", "", "sub/A.JSB", false},
+      {"a read-only destination", "", "default.jsb", true},
+      {"a folder as the destination", "DEFAULT.JSB", "", true},
+      {"no destination folder", nullptr, "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Status outcome[2];
+    for (int real = 0; real < 2; ++real) {
+      const std::string in = c.what + std::string(real ? "/real/" : "/plan/");
+      write(in + "pkg/sub/a.jsb", "new");
+      write(in + "src", "default script");
+      if (c.folder) folder(in + "dst/" + c.folder);
+      if (*c.readOnly) {
+        write(in + "dst/" + c.readOnly, "old");
+#ifdef _WIN32
+        SetFileAttributesW(at(in + "dst/" + c.readOnly).c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+        chmod(at(in + "dst/" + c.readOnly).c_str(), 0444);
+#endif
+      }
+      Watched watched;
+      outcome[real] =
+          !c.oneFile ? files.copyFolderWatched(win(in + "pkg"), win(in + "dst"), watched, !real)
+          : real     ? files.copyFile(win(in + "src"), win(in + "dst\\Default.jsb"))
+                     : files.planReplace(win(in + "dst\\Default.jsb"), false);
+    }
+    EXPECT_FALSE(outcome[1]);
+    std::string planned = outcome[0].path();
+    if (const std::size_t cut = planned.find("/plan/"); cut != std::string::npos)
+      planned.replace(cut, 6, "/real/");
+    EXPECT_EQ(planned + ": " + outcome[0].reason(), outcome[1].path() + ": " + outcome[1].reason());
+  }
+}
+
 TEST_F(FileSystemTest, CopyFolderCreatesAMissingDestinationButNotItsParents) {
   write("pkg/a.jsb", "a");
   ASSERT_TRUE(files.copyFolder(win("pkg"), win("new")));
