@@ -1,8 +1,10 @@
 #include "settings/conversions.h"
 
-#include <charconv>
+#include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -93,8 +95,10 @@ double LeadingNumber(std::string_view text) {
     in.takeIf('+');
   }
 
-  // The number is rebuilt without the blanks and parsed by from_chars, which knows no locale:
-  // the decimal point is "." whatever the system's settings say.
+  // The number is rebuilt without the blanks and parsed by strtod: the decimal point is "."
+  // whatever the system's settings say, and is handed to strtod as the locale spells it (a GTK
+  // program runs in the user's locale). strtod rather than from_chars: it is in the Windows
+  // program already, where from_chars for doubles would add 33 KB to a program kept small.
   std::string digits;
   std::int64_t integerDigits = 0;         // significant digits before the point
   std::int64_t leadingFractionZeros = 0;  // zeros after the point before the first other digit
@@ -146,16 +150,18 @@ double LeadingNumber(std::string_view text) {
 
   digits += 'e';
   digits += std::to_string(exponent);
-  double value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  (void)end;
-  if (error == std::errc::result_out_of_range) {
-    // Out of range one way or the other; which way the decimal magnitude tells.
+  if (const std::string_view localePoint = std::localeconv()->decimal_point; localePoint != ".") {
+    if (const std::size_t at = digits.find('.'); at != std::string::npos)
+      digits.replace(at, 1, localePoint);
+  }
+  errno = 0;
+  double value = std::strtod(digits.c_str(), nullptr);
+  // Out of range one way or the other (a value too small for even a subnormal double, or too
+  // large for any); which way the decimal magnitude tells.
+  if (errno == ERANGE && (value == 0 || std::isinf(value))) {
     const std::int64_t magnitude =
         integerDigits > 0 ? integerDigits + exponent : exponent - leadingFractionZeros;
     value = magnitude > 0 ? std::numeric_limits<double>::max() : 0.0;
-  } else if (error != std::errc()) {
-    value = 0;
   }
   if (value == 0) return 0;
   return negative ? -value : value;
