@@ -3,7 +3,7 @@
 Usage: orca_test.py PATH-TO-INSTALADOR
 
 The script runs itself in a PID namespace with Xvfb, openbox, D-Bus and Orca of its own
-(orca.py). Each step types a key and compares what Orca said afterwards, white space
+(orca_session.py). Each step types a key and compares what Orca said afterwards, white space
 normalised, with what the user must hear. "caixa de seleção", "botão de apertar", "quadro",
 "alerta" and the key echo ("tab", "espaço") are Orca's own words in Brazilian Portuguese.
 Without Orca or speech-dispatcher the test fails; it does not skip.
