@@ -23,6 +23,13 @@ class Profile {
   // other line keeps its bytes. Failure carries the path and the system's reason.
   virtual Status writeString(const std::string& section, const std::string& key,
                              const std::string& value, const std::string& path) = 0;
+
+  // WritePrivateProfileStringA with a null value: the line of the key (first match in the first
+  // section of that name) goes; every other line keeps its bytes and an emptied section keeps
+  // its header. A missing file, section or key is success with nothing written: unlike Windows,
+  // the file is not created, so that taking an entry back never leaves an empty file behind.
+  virtual Status removeString(const std::string& section, const std::string& key,
+                              const std::string& path) = 0;
 };
 
 }  // namespace inst

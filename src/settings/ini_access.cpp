@@ -31,4 +31,9 @@ Status TryWriteIniValue(Profile& profile, const std::string& section, const std:
   return profile.writeString(toAnsi(section), toAnsi(key), toAnsi(value), path);
 }
 
+Status TryRemoveIniValue(Profile& profile, const std::string& section, const std::string& key,
+                         const std::string& path) {
+  return profile.removeString(toAnsi(section), toAnsi(key), path);
+}
+
 }  // namespace inst

@@ -21,4 +21,8 @@ std::int16_t WriteIniValue(Profile& profile, const std::string& section, const s
 Status TryWriteIniValue(Profile& profile, const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
 
+// Removes one entry; a missing file, section or key is success with nothing written.
+Status TryRemoveIniValue(Profile& profile, const std::string& section, const std::string& key,
+                         const std::string& path);
+
 }  // namespace inst

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string_view>
 
 #include "platform/code_page.h"
 #include "platform/windows_path.h"
@@ -181,9 +182,15 @@ std::uint32_t DryRun::Settings::getString(const std::string& section, const std:
   if (written == run_.entries_.end())
     return run_.realProfile_.getString(section, key, def, buffer, size, path);
   if (size == 0) return 0;
-  const std::uint32_t n =
-      static_cast<std::uint32_t>(std::min<std::size_t>(written->second.size(), size - 1));
-  std::memcpy(buffer, written->second.data(), n);
+  std::string_view text = def;
+  if (written->second) {
+    text = *written->second;
+  } else {
+    // A removed entry reads as missing: the default, without its trailing spaces.
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  }
+  const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), size - 1));
+  std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
   return n;
 }
@@ -196,6 +203,17 @@ Status DryRun::Settings::writeString(const std::string& section, const std::stri
   run_.plan_.event(WriteEvent(path, fromAnsi(section), fromAnsi(key), fromAnsi(value)));
   run_.entries_[{DryRun::key(path), ascii::Upper(section), ascii::Upper(key)}] = value;
   if (!run_.realFs_.fileExists(path)) run_.plannedFiles_.try_emplace(DryRun::key(path));
+  return Status::success();
+}
+
+Status DryRun::Settings::removeString(const std::string& section, const std::string& key,
+                                      const std::string& path) {
+  // Only a file that is there gets rewritten; a missing one is left missing.
+  if (!run_.plannedFile(path) && run_.realFs_.fileExists(path)) {
+    if (Status why = run_.realFs_.planReplace(path, true); !why) return why;
+  }
+  run_.plan_.event(DeleteEvent(path, fromAnsi(section), fromAnsi(key)));
+  run_.entries_[{DryRun::key(path), ascii::Upper(section), ascii::Upper(key)}] = std::nullopt;
   return Status::success();
 }
 

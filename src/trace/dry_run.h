@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -64,6 +65,8 @@ class DryRun {
                             const std::string& path) override;
     Status writeString(const std::string& section, const std::string& key, const std::string& value,
                        const std::string& path) override;
+    Status removeString(const std::string& section, const std::string& key,
+                        const std::string& path) override;
 
    private:
     DryRun& run_;
@@ -82,7 +85,8 @@ class DryRun {
   std::map<std::string, std::string> plannedFolders_;
   // Folders found to exist already, by key.
   std::set<std::string> realFolders_;
-  std::map<std::tuple<std::string, std::string, std::string>, std::string> entries_;
+  // Planned entries by file, section and key: the value written, or nullopt when removed.
+  std::map<std::tuple<std::string, std::string, std::string>, std::optional<std::string>> entries_;
 };
 
 }  // namespace inst::trace

@@ -85,6 +85,15 @@ std::string WriteEvent(const std::string& file, const std::string& section, cons
       .str();
 }
 
+std::string DeleteEvent(const std::string& file, const std::string& section,
+                        const std::string& key) {
+  return EventLine("delete")
+      .quoted("file", file)
+      .quoted("section", section)
+      .quoted("key", key)
+      .str();
+}
+
 std::string WithResult(std::string line, const Status& result) {
   return line + (result ? std::string(" result=ok") : Field("result", result.reason()));
 }
@@ -120,6 +129,13 @@ Status LoggedProfile::writeString(const std::string& section, const std::string&
   Status result = inner_.writeString(section, key, value, path);
   sink_.event(
       WithResult(WriteEvent(path, fromAnsi(section), fromAnsi(key), fromAnsi(value)), result));
+  return result;
+}
+
+Status LoggedProfile::removeString(const std::string& section, const std::string& key,
+                                   const std::string& path) {
+  Status result = inner_.removeString(section, key, path);
+  sink_.event(WithResult(DeleteEvent(path, fromAnsi(section), fromAnsi(key)), result));
   return result;
 }
 

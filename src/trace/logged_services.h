@@ -53,6 +53,8 @@ class LoggedProfile final : public Profile {
                           const std::string& path) override;
   Status writeString(const std::string& section, const std::string& key, const std::string& value,
                      const std::string& path) override;
+  Status removeString(const std::string& section, const std::string& key,
+                      const std::string& path) override;
 
  private:
   Profile& inner_;
@@ -88,6 +90,9 @@ class LoggedSleeper final : public Sleeper {
 std::string CopyEvent(const std::string& from, const std::string& to);
 std::string WriteEvent(const std::string& file, const std::string& section, const std::string& key,
                        const std::string& value);
+// delete file="…" section="…" key="…"
+std::string DeleteEvent(const std::string& file, const std::string& section,
+                        const std::string& key);
 // The same with ` result=ok` or ` result="reason"` appended.
 std::string WithResult(std::string line, const Status& result);
 // msgbox title="…" icon=… buttons=ok text="…", as headless writes it.

@@ -118,6 +118,10 @@ class ThrowingProfile final : public Profile {
                      const std::string& path) override {
     return inner_.writeString(section, key, value, path);
   }
+  Status removeString(const std::string& section, const std::string& key,
+                      const std::string& path) override {
+    return inner_.removeString(section, key, path);
+  }
 
  private:
   Profile& inner_;

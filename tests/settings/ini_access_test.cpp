@@ -153,6 +153,20 @@ TEST_F(IniAccess, FailedWritesAreReportedAndLeaveNothingBehind) {
   EXPECT_TRUE(fs::is_directory(folder_ / "folder.ini"));
 }
 
+// The back end's own rules for a removal; its edits of the text are the profile vectors'.
+TEST_F(IniAccess, RemovalNeverMakesAFileAndRespectsReadOnly) {
+  put("k.ini", "[S]\r\na=1\r\nb=2");
+  EXPECT_TRUE(TryRemoveIniValue(profile_, "s", "B", path("k.ini")));
+  EXPECT_EQ(bytes("k.ini"), "[S]\r\na=1\r\n");
+  EXPECT_TRUE(TryRemoveIniValue(profile_, "S", "a", path("absent.ini")));
+  EXPECT_TRUE(TryRemoveIniValue(profile_, "S", "a", path("no-folder\\x.ini")));
+  EXPECT_FALSE(fs::exists(folder_ / "absent.ini"));
+  fs::permissions(folder_ / "k.ini", fs::perms::owner_read | fs::perms::others_read);
+  EXPECT_FALSE(TryRemoveIniValue(profile_, "S", "a", path("k.ini")));
+  fs::permissions(folder_ / "k.ini", fs::perms::owner_all);
+  EXPECT_EQ(ReadIniValue(profile_, "S", "a", path("k.ini")), "1");
+}
+
 #ifndef _WIN32
 TEST_F(IniAccess, WriteThroughASymbolicLinkKeepsTheLink) {
   put("real.ini", "[S]\nk=1\n");

@@ -102,6 +102,11 @@ class RecordingProfile final : public Profile {
     return rec_.fallibleOp("iniWrite [" + section + "] " + key + "=" + value + " " + path, path,
                            [&] { return inner_.writeString(section, key, value, path); });
   }
+  Status removeString(const std::string& section, const std::string& key,
+                      const std::string& path) override {
+    return rec_.fallibleOp("iniRemove [" + section + "] " + key + " " + path, path,
+                           [&] { return inner_.removeString(section, key, path); });
+  }
 
  private:
   Profile& inner_;

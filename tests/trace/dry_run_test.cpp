@@ -35,6 +35,13 @@ TEST(DryRun, LaterQuestionsSeeEarlierPlannedWrites) {
   EXPECT_TRUE(dry.fs().fileExists(box.user("17.0", "PTB") + "\\default.jkm"));
   EXPECT_EQ(ReadIniValue(dry.profile(), "common keys", "WINDOWS+BACKSPACE", keyMap), "x");
   EXPECT_FALSE(realFs.fileExists(keyMap));
+  // A planned removal reads as missing and, like the real one, makes no file of its own.
+  ASSERT_TRUE(dry.profile().removeString("COMMON KEYS", "Windows+BackSpace", keyMap));
+  EXPECT_EQ(ReadIniValue(dry.profile(), "Common Keys", "windows+backspace", keyMap), "");
+  EXPECT_THAT(plan.lines.back(), ::testing::MatchesRegex("delete file=.* section=\"COMMON KEYS\" "
+                                                         "key=\"Windows\\+BackSpace\""));
+  ASSERT_TRUE(dry.profile().removeString("S", "k", box.root() + "\\absent.ini"));
+  EXPECT_FALSE(dry.fs().fileExists(box.root() + "\\absent.ini"));
 
   ASSERT_TRUE(dry.fs().copyFolder(box.package(), box.user("17.0", "PTB")));
   EXPECT_TRUE(dry.fs().folderExists(box.user("17.0", "PTB") + "\\SUB"));

@@ -124,8 +124,11 @@ std::uint32_t PosixProfile::getString(const std::string& section, const std::str
   return ini::getString(content.bytes(), section, key, def, buffer, size);
 }
 
-Status PosixProfile::writeString(const std::string& section, const std::string& key,
-                                 const std::string& value, const std::string& path) {
+namespace {
+
+// A write, or a removal when `value` is null: the same lock, read and replacement for both.
+Status editFile(const std::string& section, const std::string& key, ini::Arg value,
+                const std::string& path) {
   const std::string native = writeTarget(posix::resolvePath(path));
   if (posix::Descriptor folder = openParent(native)) posix::removeOrphanTemps(folder.get());
   // The file is held locked from the read to the rename, so that two writers (two users'
@@ -145,9 +148,23 @@ Status PosixProfile::writeString(const std::string& section, const std::string& 
   }
   const Content content = fd ? readOpen(fd.get()) : readWhole(native);
   if (content.error) return Status::failure(path, posix::reasonText(content.error));
+  // Windows would create the file empty; a removal that finds no file leaves none.
+  if (!value && !content.exists) return Status::success();
   const ini::Edit edit = ini::writeString(content.bytes(), section, key, value);
   if (edit.outcome != ini::Outcome::changed) return Status::success();
   return posix::replaceFile(native, edit.content, path);
+}
+
+}  // namespace
+
+Status PosixProfile::writeString(const std::string& section, const std::string& key,
+                                 const std::string& value, const std::string& path) {
+  return editFile(section, key, value, path);
+}
+
+Status PosixProfile::removeString(const std::string& section, const std::string& key,
+                                  const std::string& path) {
+  return editFile(section, key, std::nullopt, path);
 }
 
 }  // namespace inst

@@ -34,8 +34,11 @@ std::uint32_t Win32Profile::getString(const std::string& section, const std::str
                                   toAnsi(path).c_str());
 }
 
-Status Win32Profile::writeString(const std::string& section, const std::string& key,
-                                 const std::string& value, const std::string& path) {
+namespace {
+
+// A write, or a removal when `value` is null: the same copy, call, flush and move for both.
+Status editFile(const std::string& section, const std::string& key, const char* value,
+                const std::string& path) {
   const std::wstring target = win32::toWide(path);
   const std::string tempPath = tempBeside(path);
   const std::wstring temp = win32::toWide(tempPath);
@@ -47,12 +50,14 @@ Status Win32Profile::writeString(const std::string& section, const std::string& 
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
     return failure(path, ERROR_ACCESS_DENIED);
   }
+  // The call would create the file empty; a removal that finds no file leaves none.
+  if (value == nullptr && attributes == INVALID_FILE_ATTRIBUTES) return Status::success();
   // The copy keeps the file's attributes: a read-only file makes the write below fail, as a
   // write on the file itself would.
   if (attributes != INVALID_FILE_ATTRIBUTES && !CopyFileW(target.c_str(), temp.c_str(), TRUE)) {
     return failure(path, GetLastError());
   }
-  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), ansiTemp.c_str())) {
+  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value, ansiTemp.c_str())) {
     const DWORD error = GetLastError();
     DeleteFileW(temp.c_str());
     return failure(path, error);
@@ -74,6 +79,18 @@ Status Win32Profile::writeString(const std::string& section, const std::string& 
     return failure(path, error);
   }
   return Status::success();
+}
+
+}  // namespace
+
+Status Win32Profile::writeString(const std::string& section, const std::string& key,
+                                 const std::string& value, const std::string& path) {
+  return editFile(section, key, value.c_str(), path);
+}
+
+Status Win32Profile::removeString(const std::string& section, const std::string& key,
+                                  const std::string& path) {
+  return editFile(section, key, nullptr, path);
 }
 
 }  // namespace inst

@@ -13,6 +13,8 @@ class Win32Profile final : public Profile {
                           const std::string& path) override;
   Status writeString(const std::string& section, const std::string& key, const std::string& value,
                      const std::string& path) override;
+  Status removeString(const std::string& section, const std::string& key,
+                      const std::string& path) override;
 };
 
 }  // namespace inst

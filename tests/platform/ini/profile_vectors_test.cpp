@@ -93,6 +93,9 @@ const std::map<std::string, Departure>& departures() {
       {"W015", {"[S]\na=1\nc=3\n", -1, "an added line ends like the line it follows"}},
       {"W016", {"[S]\ra=2\r", -1, "the edited line keeps its CR"}},
       {"W036", {"[S]\r\na=1\r\nb=2\r\n\x1A", -1, "the bytes after the last key stay"}},
+      {"W042",
+       {"[S]\r\na=1\r\n[T]\r\nc=3\r\n[S]\r\nb=2\r\n", -1,
+        "a removal finds what a read finds: the first section of the name only"}},
   };
   return table;
 }
@@ -188,7 +191,7 @@ TEST(ProfileVectors, EveryReadVectorGivesTheWindowsResult) {
 
 TEST(ProfileVectors, EveryWriteVectorGivesTheWindowsFile) {
   const json& writes = vectors()["write_vectors"];
-  ASSERT_EQ(writes.size(), 40u);
+  ASSERT_EQ(writes.size(), 48u);
   for (const json& v : writes) {
     EXPECT_EQ(shown(writePortable(v)), shown(expectedFile(v))) << v["id"];
   }
