@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <thread>
 
 #include "platform/posix/native_path.h"
@@ -48,14 +47,6 @@ Status LockFileExclusive(const std::string& path, std::chrono::milliseconds wait
   }
   held = std::make_unique<FlockLock>(std::move(fd));
   return Status::success();
-}
-
-std::chrono::milliseconds LockWait() {
-#ifndef NDEBUG
-  if (const char* ms = std::getenv("INSTALADOR_TEST_LOCK_WAIT_MS"))
-    return std::chrono::milliseconds(std::atoll(ms));
-#endif
-  return kLockWait;
 }
 
 }  // namespace inst

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "platform/win32/wide.h"
 
 namespace inst {
@@ -53,14 +51,6 @@ Status LockFileExclusive(const std::string& path, std::chrono::milliseconds wait
   }
   held = std::make_unique<LockFileExLock>(h);
   return Status::success();
-}
-
-std::chrono::milliseconds LockWait() {
-#ifndef NDEBUG
-  if (const char* ms = std::getenv("INSTALADOR_TEST_LOCK_WAIT_MS"))
-    return std::chrono::milliseconds(std::atoll(ms));
-#endif
-  return kLockWait;
 }
 
 }  // namespace inst
