@@ -89,18 +89,18 @@ int Run(int argc, char** argv) {
     std::fputs("instalador " INSTALADOR_VERSION "\n", stdout);
     return Code(ExitStatus::Done);
   }
+  const std::string exePath = host::ExecutablePath();
   const std::string exeFolder = FolderPath(host::ExecutableFolder());
   std::string folder =
       options.packageDir.empty() ? exeFolder : FolderPath(host::AbsolutePath(options.packageDir));
 
   if (options.has("bundle"))
-    return ui::WriteBundleCommand(fs, profile, host::ExecutablePath(), folder,
-                                  host::AbsolutePath(options.bundle));
+    return ui::WriteBundleCommand(fs, profile, exePath, folder, host::AbsolutePath(options.bundle));
   // A bundle runs the package it carries, unless told to run another; everything below (the
   // front end, the log, the sound) ends before the unpacked folder goes.
   ui::CarriedPackage carried;
   if (options.packageDir.empty()) {
-    if (!carried.open(host::ExecutablePath(), frontEnd != nullptr && !frontEnd->textual))
+    if (!carried.open(exePath, frontEnd != nullptr && !frontEnd->textual))
       return Code(ExitStatus::StartupStop);
     if (!carried.folder().empty()) folder = carried.folder();
   }

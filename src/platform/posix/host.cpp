@@ -94,10 +94,10 @@ std::string ExecutablePath() {
 }
 
 std::string ExecutableFolder() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const std::string exe = ExecutablePath();
   // The parent of an absolute path never ends in a separator but at the root.
-  return ec ? std::filesystem::current_path().string() : exe.parent_path().string();
+  return exe.empty() ? std::filesystem::current_path().string()
+                     : std::filesystem::path(exe).parent_path().string();
 }
 
 std::string AbsolutePath(const std::string& path) {
