@@ -34,6 +34,14 @@ struct FolderEntry {
   bool linkLeaves = false;  // a link whose target lies outside the folder asked about
 };
 
+// A file read from its start to its end in pieces, whatever its size.
+class FileReader {
+ public:
+  virtual ~FileReader() = default;
+  // Up to `size` bytes into `buffer`; `got` is 0 at the end of the file.
+  virtual Status read(char* buffer, std::size_t size, std::size_t& got) = 0;
+};
+
 // Told about every file a folder copy handles, in the order it handles them.
 class CopyWatcher {
  public:
@@ -116,6 +124,47 @@ class FileSystem {
 
   // The whole file's bytes: only a regular file, of at most kMaxTextFileBytes, is read.
   virtual Status readFile(const std::string& path, std::string& bytes) = 0;
+
+  // What keeping and undoing an installation's changes needs. Every change is on the disk
+  // when the call returns (the folder's entry too).
+  // A regular file, of any size, opened for reading.
+  virtual Status openRead(const std::string& path, std::unique_ptr<FileReader>& reader) {
+    reader.reset();
+    return Status::failure(path, "this file system cannot read in pieces");
+  }
+  // The folder and every missing folder above it; success when it is there already.
+  virtual Status makeFolders(const std::string& path) {
+    return Status::failure(path, "this file system cannot make folders");
+  }
+  // Removes a file, never a folder; a file that is not there is success.
+  virtual Status removeFile(const std::string& path) {
+    return Status::failure(path, "this file system cannot remove files");
+  }
+  // Removes a folder that is empty; one with anything in it stays, and that is a failure.
+  virtual Status removeFolder(const std::string& path) {
+    return Status::failure(path, "this file system cannot remove folders");
+  }
+  // Whether the folder has nothing in it.
+  virtual Status folderIsEmpty(const std::string& path, bool& empty) {
+    std::vector<FolderEntry> entries;
+    Status st = listEntries(path, path, entries);
+    empty = st && entries.empty();
+    return st;
+  }
+  // `bytes` as the file `path`, new or in place of the old one, through a temporary file and
+  // one rename. Its folder must be there.
+  virtual Status writeFile(const std::string& path, const std::string& bytes) {
+    (void)bytes;
+    return Status::failure(path, "this file system cannot write files");
+  }
+  // copyFile for keeping a file of the user's before it is replaced, and for bringing it back:
+  // the same copy, which the log and a dry run's plan name for what it is.
+  virtual Status backupFile(const std::string& source, const std::string& destination) {
+    return copyFile(source, destination);
+  }
+  virtual Status restoreFile(const std::string& source, const std::string& destination) {
+    return copyFile(source, destination);
+  }
 };
 
 }  // namespace inst
