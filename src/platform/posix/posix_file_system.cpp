@@ -658,3 +658,110 @@ Status PosixFileSystem::readFile(const std::string& path, std::string& bytes) {
 }
 
 }  // namespace inst
+
+namespace inst {
+namespace {
+
+// Puts a name just made or removed in the folder of `native` on the disk: 0 or errno. A folder
+// that cannot be opened for reading cannot be flushed either; its name change stands.
+int syncFolderOf(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  posix::Descriptor parent(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!parent) return 0;
+  return fsync(parent.get()) == 0 ? 0 : errno;
+}
+
+class PosixReader final : public FileReader {
+ public:
+  PosixReader(posix::Descriptor fd, std::string path)
+      : fd_(std::move(fd)), path_(std::move(path)) {}
+
+  Status read(char* buffer, std::size_t size, std::size_t& got) override {
+    got = 0;
+    for (;;) {
+      const ssize_t n = ::read(fd_.get(), buffer, size);
+      if (n >= 0) {
+        got = static_cast<std::size_t>(n);
+        return Status::success();
+      }
+      if (errno != EINTR) return failure(path_, errno);
+    }
+  }
+
+ private:
+  posix::Descriptor fd_;
+  std::string path_;
+};
+
+}  // namespace
+
+Status PosixFileSystem::openRead(const std::string& path, std::unique_ptr<FileReader>& reader) {
+  reader.reset();
+  if (path.empty()) return failure(path, ENOENT);
+  // O_NONBLOCK: a pipe in the file's place is refused below instead of waiting for a writer.
+  posix::Descriptor fd(open(resolvePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) return failure(path, errno);
+  if (int error = regularOrError(fd.get())) return failure(path, error);
+  reader = std::make_unique<PosixReader>(std::move(fd), path);
+  return Status::success();
+}
+
+Status PosixFileSystem::makeFolders(const std::string& path) {
+  if (path.empty()) return failure(path, ENOENT);
+  if (folderExists(path)) return Status::success();
+  // The missing folders above first, each resolved anew, so an existing one of another case is
+  // the one used; a file in the way fails naming itself.
+  const std::string base = ShownBase(path);
+  const std::size_t cut = base.find_last_of("\\/");
+  if (cut != std::string::npos && cut > 0) {
+    if (Status s = makeFolders(base.substr(0, cut)); !s) return s;
+  }
+  const std::string native = resolvePath(base);
+  if (mkdir(native.c_str(), 0777) != 0) {
+    const int error = errno;
+    struct stat st;
+    if (error == EEXIST && stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      return Status::success();  // another process made it meanwhile
+    return failure(base, error);
+  }
+  if (int error = syncFolderOf(native)) return failure(base, error);
+  return Status::success();
+}
+
+Status PosixFileSystem::removeFile(const std::string& path) {
+  if (path.empty()) return failure(path, ENOENT);
+  const std::string native = resolvePath(path);
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return Status::success();  // nothing to remove
+    return failure(path, errno);
+  }
+  if (S_ISDIR(st.st_mode)) return failure(path, EISDIR);
+  if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return failure(path, EACCES);
+  if (unlink(native.c_str()) != 0 && errno != ENOENT) return failure(path, errno);
+  if (int error = syncFolderOf(native)) return failure(path, error);
+  return Status::success();
+}
+
+Status PosixFileSystem::removeFolder(const std::string& path) {
+  if (path.empty()) return failure(path, ENOENT);
+  const std::string native = resolvePath(path);
+  if (rmdir(native.c_str()) != 0) {
+    if (errno == ENOENT) return Status::success();
+    return failure(path, errno == EEXIST ? ENOTEMPTY : errno);
+  }
+  if (int error = syncFolderOf(native)) return failure(path, error);
+  return Status::success();
+}
+
+Status PosixFileSystem::writeFile(const std::string& path, const std::string& bytes) {
+  if (path.empty()) return failure(path, ENOENT);
+  // Resolving finds an existing file whatever its case, so it is replaced under its own name.
+  const std::string native = resolvePath(path);
+  struct stat st;
+  if (stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return failure(path, EISDIR);
+  return posix::replaceFile(native, bytes, path);
+}
+
+}  // namespace inst

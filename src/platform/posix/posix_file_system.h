@@ -14,6 +14,9 @@ namespace inst {
 // twice without a cycle is copied twice, as Windows does; a destination that lies inside the
 // source is not copied into itself. Names that are neither files nor folders (pipes, sockets,
 // devices) are not files to Windows and are left out.
+//
+// removeFile refuses a file without write permission, as Windows refuses to delete a read-only
+// file; a link is removed, never what it points to.
 class PosixFileSystem final : public FileSystem {
  public:
   bool fileExists(const std::string& path) override;
@@ -31,6 +34,11 @@ class PosixFileSystem final : public FileSystem {
   Status planReplace(const std::string& path, bool readFirst) override;
   Status copyFile(const std::string& source, const std::string& destination) override;
   Status readFile(const std::string& path, std::string& bytes) override;
+  Status openRead(const std::string& path, std::unique_ptr<FileReader>& reader) override;
+  Status makeFolders(const std::string& path) override;
+  Status removeFile(const std::string& path) override;
+  Status removeFolder(const std::string& path) override;
+  Status writeFile(const std::string& path, const std::string& bytes) override;
 };
 
 }  // namespace inst

@@ -123,9 +123,28 @@ void removeLeftovers(const std::wstring& folder) {
       DeleteFileW(systemPath(wideChild(folder, e.name)).c_str());
 }
 
-// Copies one file over `target` (existing or not) through a temporary file in `folder`.
-Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
-                       const std::wstring& target, const std::string& shownTarget) {
+// A new file of `bytes`, written and closed; 0 or the error (and then no file).
+DWORD writeNew(const std::wstring& path, std::string_view bytes) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  DWORD error = 0;
+  while (!error && !bytes.empty()) {
+    DWORD wrote = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    if (!WriteFile(h, bytes.data(), chunk, &wrote, nullptr)) error = GetLastError();
+    bytes.remove_prefix(wrote);
+  }
+  CloseHandle(h);
+  if (error) DeleteFileW(path.c_str());
+  return error;
+}
+
+// Puts a copy of `source`, or `bytes` when there is no source, over `target` (existing or not)
+// through a temporary file in `folder`.
+Status copyThroughTemp(const std::wstring* source, std::string_view bytes,
+                       const std::wstring& folder, const std::wstring& target,
+                       const std::string& shownTarget) {
   // Refused as the rename would refuse it, also where the system lets a privileged user through.
   const DWORD was = attributesOf(systemPath(target));
   if (was != INVALID_FILE_ATTRIBUTES && (was & FILE_ATTRIBUTE_READONLY))
@@ -136,8 +155,10 @@ Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
     std::wstring suffix =
         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     temp = systemPath(wideChild(folder, kTempPrefix + suffix));
-    if (CopyFileW(systemPath(source).c_str(), temp.c_str(), TRUE)) break;
-    DWORD error = GetLastError();
+    DWORD error = !source ? writeNew(temp, bytes)
+                  : CopyFileW(systemPath(*source).c_str(), temp.c_str(), TRUE) ? 0
+                                                                               : GetLastError();
+    if (!error) break;
     if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100)
       return failure(shownTarget, error);
   }
@@ -156,6 +177,23 @@ Status copyThroughTemp(const std::wstring& source, const std::wstring& folder,
     return failure(shownTarget, error);
   }
   return Status::success();
+}
+
+// copyThroughTemp to the file `destination`, whose existing name of another case is kept.
+Status replaceFile(const std::wstring* source, std::string_view bytes,
+                   const std::string& destination) {
+  if (destination.empty()) return failure(destination, ERROR_PATH_NOT_FOUND);
+  std::wstring target = win32::toWide(destination);
+  std::size_t cut = target.find_last_of(L"\\/");
+  std::wstring folder = cut == std::wstring::npos ? L"." : target.substr(0, cut);
+  if (cut == 0 || (cut == 2 && target[1] == L':')) folder = target.substr(0, cut + 1);
+  std::wstring name = cut == std::wstring::npos ? target : target.substr(cut + 1);
+  DWORD existing;
+  name = existingName(folder, name, existing);
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY))
+    return failure(destination, ERROR_ACCESS_DENIED);
+  removeLeftovers(folder);
+  return copyThroughTemp(source, bytes, folder, wideChild(folder, name), destination);
 }
 
 struct Frame {
@@ -302,7 +340,7 @@ Status Win32FileSystem::copyFolderWatched(const std::string& source, const std::
     if (!e.folder()) {
       Status result = Status::success();
       if (!planOnly) {
-        result = copyThroughTemp(from, f.target, to, shownTo);
+        result = copyThroughTemp(&from, {}, f.target, to, shownTo);
       } else if (DWORD error = planReplaceExisting(existing)) {
         result = failure(shownTo, error);
       }
@@ -330,22 +368,12 @@ Status Win32FileSystem::copyFolderWatched(const std::string& source, const std::
 
 Status Win32FileSystem::copyFile(const std::string& source, const std::string& destination) {
   if (source.empty()) return failure(source, ERROR_FILE_NOT_FOUND);
-  if (destination.empty()) return failure(destination, ERROR_PATH_NOT_FOUND);
   DWORD a = attributesOf(systemPath(source));
   if (a == INVALID_FILE_ATTRIBUTES) return failure(source, GetLastError());
   if (a & FILE_ATTRIBUTE_DIRECTORY) return failure(source, ERROR_ACCESS_DENIED);
 
-  std::wstring target = win32::toWide(destination);
-  std::size_t cut = target.find_last_of(L"\\/");
-  std::wstring folder = cut == std::wstring::npos ? L"." : target.substr(0, cut);
-  if (cut == 0 || (cut == 2 && target[1] == L':')) folder = target.substr(0, cut + 1);
-  std::wstring name = cut == std::wstring::npos ? target : target.substr(cut + 1);
-  DWORD existing;
-  name = existingName(folder, name, existing);
-  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY))
-    return failure(destination, ERROR_ACCESS_DENIED);
-  removeLeftovers(folder);
-  return copyThroughTemp(win32::toWide(source), folder, wideChild(folder, name), destination);
+  const std::wstring from = win32::toWide(source);
+  return replaceFile(&from, {}, destination);
 }
 
 namespace {
@@ -407,18 +435,54 @@ Status Win32FileSystem::planReplace(const std::string& path, bool) {
   return Status::success();
 }
 
+namespace {
+
+// Only a file on a disk is opened: a device, a pipe or a console would read forever.
+Status openToRead(const std::string& path, HANDLE& h) {
+  h = INVALID_HANDLE_VALUE;
+  if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
+  h = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return failure(path, GetLastError());
+  if (GetFileType(h) == FILE_TYPE_DISK) return Status::success();
+  CloseHandle(h);
+  h = INVALID_HANDLE_VALUE;
+  return Status::failure(path, win32::kNotRegular);
+}
+
+class Win32Reader final : public FileReader {
+ public:
+  Win32Reader(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
+  Win32Reader(const Win32Reader&) = delete;
+  Win32Reader& operator=(const Win32Reader&) = delete;
+  ~Win32Reader() override { CloseHandle(h_); }
+
+  Status read(char* buffer, std::size_t size, std::size_t& got) override {
+    DWORD n = 0;
+    got = 0;
+    if (!ReadFile(h_, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &n,
+                  nullptr))
+      return failure(path_, GetLastError());
+    got = n;
+    return Status::success();
+  }
+
+ private:
+  HANDLE h_;
+  std::string path_;
+};
+
+bool missing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
 Status Win32FileSystem::readFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
-  HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return failure(path, GetLastError());
-  // Only a file on a disk: a device, a pipe or a console would read forever.
-  if (GetFileType(h) != FILE_TYPE_DISK) {
-    CloseHandle(h);
-    return Status::failure(path, win32::kNotRegular);
-  }
+  HANDLE h;
+  if (Status st = openToRead(path, h); !st) return st;
   LARGE_INTEGER size;
   if (GetFileSizeEx(h, &size) && static_cast<std::uint64_t>(size.QuadPart) > kMaxTextFileBytes) {
     CloseHandle(h);
@@ -444,6 +508,52 @@ Status Win32FileSystem::readFile(const std::string& path, std::string& bytes) {
   }
   CloseHandle(h);
   return Status::success();
+}
+
+Status Win32FileSystem::openRead(const std::string& path, std::unique_ptr<FileReader>& reader) {
+  reader.reset();
+  HANDLE h;
+  if (Status st = openToRead(path, h); !st) return st;
+  reader = std::make_unique<Win32Reader>(h, path);
+  return Status::success();
+}
+
+Status Win32FileSystem::makeFolders(const std::string& path) {
+  if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
+  if (folderExists(path)) return Status::success();
+  // The missing folders above first; a file in the way fails naming itself.
+  const std::string base = ShownBase(path);
+  const std::size_t cut = base.find_last_of("\\/");
+  if (cut != std::string::npos && cut > 0 && base[cut - 1] != ':') {
+    if (Status s = makeFolders(base.substr(0, cut)); !s) return s;
+  }
+  if (!CreateDirectoryW(systemPath(base).c_str(), nullptr)) {
+    const DWORD error = GetLastError();
+    if (!folderExists(base)) return failure(base, error);  // else made meanwhile
+  }
+  return Status::success();
+}
+
+Status Win32FileSystem::removeFile(const std::string& path) {
+  if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
+  const std::wstring target = systemPath(path);
+  const DWORD a = attributesOf(target);
+  // A read-only file stays, as DeleteFileW leaves it: the attribute is the user's to clear.
+  DWORD error = a == INVALID_FILE_ATTRIBUTES                               ? GetLastError()
+                : a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY) ? ERROR_ACCESS_DENIED
+                : DeleteFileW(target.c_str())                              ? 0
+                                                                           : GetLastError();
+  return error && !missing(error) ? failure(path, error) : Status::success();
+}
+
+Status Win32FileSystem::removeFolder(const std::string& path) {
+  if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
+  const DWORD error = RemoveDirectoryW(systemPath(path).c_str()) ? 0 : GetLastError();
+  return error && !missing(error) ? failure(path, error) : Status::success();
+}
+
+Status Win32FileSystem::writeFile(const std::string& path, const std::string& bytes) {
+  return replaceFile(nullptr, bytes, path);
 }
 
 }  // namespace inst

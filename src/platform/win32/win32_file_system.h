@@ -30,6 +30,11 @@ class Win32FileSystem final : public FileSystem {
   Status planReplace(const std::string& path, bool readFirst) override;
   Status copyFile(const std::string& source, const std::string& destination) override;
   Status readFile(const std::string& path, std::string& bytes) override;
+  Status openRead(const std::string& path, std::unique_ptr<FileReader>& reader) override;
+  Status makeFolders(const std::string& path) override;
+  Status removeFile(const std::string& path) override;
+  Status removeFolder(const std::string& path) override;
+  Status writeFile(const std::string& path, const std::string& bytes) override;
 };
 
 }  // namespace inst

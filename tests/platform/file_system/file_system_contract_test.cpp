@@ -364,6 +364,77 @@ TEST_F(FileSystemTest, LockFileHasOneHolderAtATime) {
   std::filesystem::permissions(at("ro.lock"), std::filesystem::perms::owner_all);
 }
 
+// What keeping and undoing an installation does, on every kind of path, in the order listed:
+// `path` empty means success; the tree is checked after.
+TEST_F(FileSystemTest, UndoCallsChangeWhatTheyMayAndRefuseTheRest) {
+  namespace fs = std::filesystem;
+  const std::string bytes("a\0b\r\n\xFF", 6);
+  write("U/Default.jsb", "old");
+  write("U/gone.txt", "x");
+  write("U/ro.jsb", "kept");
+  write("U/full/x", "x");
+  folder("U/empty");
+  folder("U/settings");
+  fs::permissions(at("U/ro.jsb"), fs::perms::owner_read | fs::perms::others_read);
+  std::unique_ptr<FileReader> reader;
+  const struct {
+    Status got;
+    std::string path;
+    ::testing::Matcher<const std::string&> reason;
+  } cases[] = {
+      {files.writeFile(win("u\\DEFAULT.JSB"), "new"), "", ""},
+      {files.writeFile(win("U\\new.txt"), bytes), "", ""},
+      {files.writeFile(win("U\\EMPTY"), "x"), win("U\\EMPTY"), reasonFor(Fault::kAFolder)},
+      {files.writeFile(win("U\\ro.jsb"), "x"), win("U\\ro.jsb"), "Acesso negado."},
+      {files.writeFile(win("no\\x"), "x"), win("no\\x"), reasonFor(Fault::kMissingOnTheWay)},
+      {files.makeFolders(win("u\\Settings\\a\\b\\")), "", ""},
+      {files.makeFolders(win("U\\empty")), "", ""},
+      {files.makeFolders(win("U\\default.jsb\\x\\y")), win("U\\default.jsb"),
+       reasonFor(Fault::kExists)},
+      {files.removeFile(win("U\\GONE.TXT")), "", ""},
+      {files.removeFile(win("U\\gone.txt")), "", ""},
+      {files.removeFile(win("no\\such")), "", ""},
+      {files.removeFile(win("U\\empty")), win("U\\empty"), reasonFor(Fault::kAFolder)},
+      {files.removeFile(win("U\\ro.jsb")), win("U\\ro.jsb"), "Acesso negado."},
+      {files.removeFolder(win("U\\EMPTY")), "", ""},
+      {files.removeFolder(win("U\\empty")), "", ""},
+      {files.removeFolder(win("U\\full")), win("U\\full"), ::testing::Not(::testing::IsEmpty())},
+      {files.openRead(win("U\\settings"), reader), win("U\\settings"), reasonFor(Fault::kAFolder)},
+      {files.openRead(win("U\\missing"), reader), win("U\\missing"), reasonFor(Fault::kMissing)},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    if (cases[i].path.empty())
+      EXPECT_TRUE(cases[i].got) << cases[i].got.reason();
+    else
+      expectFailure(cases[i].got, cases[i].path, cases[i].reason);
+  }
+  EXPECT_FALSE(reader);
+  EXPECT_THAT(names("U"), ElementsAre("Default.jsb", "full", "new.txt", "ro.jsb", "settings"));
+  EXPECT_EQ(read("U/Default.jsb"), "new");
+  EXPECT_EQ(read("U/new.txt"), bytes);
+  EXPECT_EQ(read("U/ro.jsb"), "kept");
+  EXPECT_THAT(names("U/settings/a"), ElementsAre("b"));
+  EXPECT_TRUE(leftovers().empty());
+  fs::permissions(at("U/ro.jsb"), fs::perms::owner_all);
+}
+
+// A reader gives the whole file in pieces, whatever their size against the file's.
+TEST_F(FileSystemTest, OpenReadGivesAFileLargerThanAnyBufferInPieces) {
+  std::string big(5 * 1024 * 1024 + 3, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7919 >> 3);
+  write("big.jsb", big);
+  std::unique_ptr<FileReader> reader;
+  ASSERT_TRUE(files.openRead(win("BIG.JSB"), reader));
+  std::string got;
+  std::vector<char> piece(70001);
+  for (std::size_t n = 1; n;) {
+    ASSERT_TRUE(reader->read(piece.data(), piece.size(), n));
+    got.append(piece.data(), n);
+  }
+  EXPECT_TRUE(got == big);  // not EXPECT_EQ: five megabytes in a message
+}
+
 // A file far larger than any INI file or information text is refused, not read into memory.
 TEST_F(FileSystemTest, ReadFileRefusesWhatNoTextFileReaches) {
   write("huge.txt", "");
