@@ -536,13 +536,9 @@ Status Win32FileSystem::makeFolders(const std::string& path) {
 
 Status Win32FileSystem::removeFile(const std::string& path) {
   if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
-  const std::wstring target = systemPath(path);
-  const DWORD a = attributesOf(target);
-  // A read-only file stays, as DeleteFileW leaves it: the attribute is the user's to clear.
-  DWORD error = a == INVALID_FILE_ATTRIBUTES                               ? GetLastError()
-                : a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY) ? ERROR_ACCESS_DENIED
-                : DeleteFileW(target.c_str())                              ? 0
-                                                                           : GetLastError();
+  // A folder and a read-only file are refused by the call itself (the attribute is the user's
+  // to clear); a link is removed, not what it names.
+  const DWORD error = DeleteFileW(systemPath(path).c_str()) ? 0 : GetLastError();
   return error && !missing(error) ? failure(path, error) : Status::success();
 }
 
