@@ -376,6 +376,10 @@ TEST_F(FileSystemTest, UndoCallsChangeWhatTheyMayAndRefuseTheRest) {
   folder("U/empty");
   folder("U/settings");
   fs::permissions(at("U/ro.jsb"), fs::perms::owner_read | fs::perms::others_read);
+#ifndef _WIN32
+  fs::create_directory_symlink(at("U/full"), at("U/link"));
+  ASSERT_EQ(mkfifo(at("U/pipe").c_str(), 0666), 0);
+#endif
   std::unique_ptr<FileReader> reader;
   const struct {
     Status got;
@@ -396,6 +400,11 @@ TEST_F(FileSystemTest, UndoCallsChangeWhatTheyMayAndRefuseTheRest) {
       {files.removeFile(win("no\\such")), "", ""},
       {files.removeFile(win("U\\empty")), win("U\\empty"), reasonFor(Fault::kAFolder)},
       {files.removeFile(win("U\\ro.jsb")), win("U\\ro.jsb"), "Acesso negado."},
+#ifndef _WIN32
+      {files.removeFile(win("U\\LINK")), "", ""},  // the link goes, not what it names
+      {files.openRead(win("U\\pipe"), reader), win("U\\pipe"), "Não é um arquivo comum."},
+      {files.removeFile(win("U\\pipe")), "", ""},
+#endif
       {files.removeFolder(win("U\\EMPTY")), "", ""},
       {files.removeFolder(win("U\\empty")), "", ""},
       {files.removeFolder(win("U\\full")), win("U\\full"), ::testing::Not(::testing::IsEmpty())},
@@ -415,6 +424,7 @@ TEST_F(FileSystemTest, UndoCallsChangeWhatTheyMayAndRefuseTheRest) {
   EXPECT_EQ(read("U/new.txt"), bytes);
   EXPECT_EQ(read("U/ro.jsb"), "kept");
   EXPECT_THAT(names("U/settings/a"), ElementsAre("b"));
+  EXPECT_THAT(names("U/full"), ElementsAre("x"));
   EXPECT_TRUE(leftovers().empty());
   fs::permissions(at("U/ro.jsb"), fs::perms::owner_all);
 }
