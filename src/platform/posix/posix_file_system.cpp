@@ -657,9 +657,6 @@ Status PosixFileSystem::readFile(const std::string& path, std::string& bytes) {
   return Status::success();
 }
 
-}  // namespace inst
-
-namespace inst {
 namespace {
 
 // Puts a name just made or removed in the folder of `native` on the disk: 0 or errno. A folder
