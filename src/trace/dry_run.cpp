@@ -79,7 +79,12 @@ void DryRun::planFolder(const std::string& path) {
   }
 }
 
+bool DryRun::removed(const std::string& path) const {
+  return removed_.count(key(path)) != 0;
+}
+
 void DryRun::planFile(const std::string& from, const std::string& to) {
+  removed_.erase(key(to));
   // A planned source stands for the real file it would be a copy of.
   auto source = plannedFiles_.find(key(from));
   plannedFiles_[key(to)] = source == plannedFiles_.end() ? from : source->second;
@@ -95,21 +100,22 @@ bool DryRun::plannedFolder(const std::string& path) const {
 }
 
 bool DryRun::Files::fileExists(const std::string& path) {
-  return run_.plannedFile(path) || run_.realFs_.fileExists(path);
+  return run_.plannedFile(path) || (!run_.removed(path) && run_.realFs_.fileExists(path));
 }
 
 bool DryRun::Files::normalFileExists(const std::string& path) {
   if (run_.plannedFile(path))
     return path.find_first_of("*?") == std::string::npos && !LastName(path).starts_with('.');
-  return run_.realFs_.normalFileExists(path);
+  return !run_.removed(path) && run_.realFs_.normalFileExists(path);
 }
 
 bool DryRun::Files::folderExists(const std::string& path) {
-  return run_.plannedFolder(path) || run_.realFs_.folderExists(path);
+  return run_.plannedFolder(path) || (!run_.removed(path) && run_.realFs_.folderExists(path));
 }
 
 bool DryRun::Files::pathExists(const std::string& path) {
-  return run_.plannedFile(path) || run_.plannedFolder(path) || run_.realFs_.pathExists(path);
+  return run_.plannedFile(path) || run_.plannedFolder(path) ||
+         (!run_.removed(path) && run_.realFs_.pathExists(path));
 }
 
 Status DryRun::Files::subFolders(const std::string& path, std::vector<SubFolder>& out) {
@@ -131,41 +137,121 @@ Status DryRun::Files::subFolders(const std::string& path, std::vector<SubFolder>
   return Status::success();
 }
 
+Status DryRun::planCopy(const std::string& source, const std::string& destination,
+                        CopyWatcher& watcher) {
+  const std::function<void(const std::string&, const std::string&)> planned =
+      [this](const std::string& from, const std::string& to) {
+        plan_.event(CopyEvent(from, to));
+        planFile(from, to);
+      };
+  PlanWatcher plan(planned, &watcher);
+  Status result = realFs_.copyFolderWatched(source, destination, plan, true);
+  if (result) planFolder(ShownBase(destination));
+  return result;
+}
+
 Status DryRun::Files::copyFolder(const std::string& source, const std::string& destination) {
   struct None final : CopyWatcher {
     void fileCopied(const std::string&, const std::string&, const Status&) override {}
   } none;
-  return copyFolderWatched(source, destination, none, true);
+  return run_.planCopy(source, destination, none);
 }
 
 Status DryRun::Files::copyFolderWatched(const std::string& source, const std::string& destination,
-                                        CopyWatcher& watcher, bool) {
-  const std::function<void(const std::string&, const std::string&)> planned =
-      [this](const std::string& from, const std::string& to) {
-        run_.plan_.event(CopyEvent(from, to));
-        run_.planFile(from, to);
-      };
-  PlanWatcher plan(planned, &watcher);
-  Status result = run_.realFs_.copyFolderWatched(source, destination, plan, true);
-  if (result) run_.planFolder(ShownBase(destination));
-  return result;
+                                        CopyWatcher& watcher, bool planOnly) {
+  // Asked only what the copy would write (by the backup, before the copy): nothing is planned.
+  if (planOnly) return run_.realFs_.copyFolderWatched(source, destination, watcher, true);
+  return run_.planCopy(source, destination, watcher);
 }
 
-Status DryRun::Files::copyFile(const std::string& source, const std::string& destination) {
+Status DryRun::planFileCopy(const std::string& source, const std::string& destination,
+                            const std::string& event) {
   // A planned file is one an earlier copy makes: it is there and can be read, and a file put
   // over it, or into a folder the plan makes, meets nothing the real file system has now.
-  if (!run_.plannedFile(source)) {
-    if (Status why = run_.realFs_.planRead(source); !why) return why;
+  if (removed(source)) return Status::failure(source, "não existe");
+  if (!plannedFile(source)) {
+    if (Status why = realFs_.planRead(source); !why) return why;
   }
-  if (!run_.plannedFile(destination) && !run_.plannedFolder(ParentOf(destination))) {
-    if (Status why = run_.realFs_.planReplace(destination, false); !why) return why;
+  if (!plannedFile(destination) && !plannedFolder(ParentOf(destination))) {
+    if (Status why = realFs_.planReplace(destination, false); !why) return why;
   }
-  run_.plan_.event(CopyEvent(source, destination));
-  run_.planFile(source, destination);
+  plan_.event(event);
+  planFile(source, destination);
   return Status::success();
 }
 
+Status DryRun::Files::copyFile(const std::string& source, const std::string& destination) {
+  return run_.planFileCopy(source, destination, CopyEvent(source, destination));
+}
+
+Status DryRun::Files::backupFile(const std::string& source, const std::string& destination) {
+  return run_.planFileCopy(source, destination, BackupEvent(source, destination));
+}
+
+Status DryRun::Files::restoreFile(const std::string& source, const std::string& destination) {
+  return run_.planFileCopy(source, destination, RestoreEvent(source, destination));
+}
+
+Status DryRun::Files::makeFolders(const std::string& path) {
+  if (fileExists(path)) return Status::failure(path, "não é uma pasta");
+  run_.removed_.erase(key(path));
+  run_.planFolder(ShownBase(path));
+  return Status::success();
+}
+
+Status DryRun::Files::removeFile(const std::string& path) {
+  if (folderExists(path)) return Status::failure(path, "é uma pasta");
+  run_.plan_.event(RemoveFileEvent(path));
+  run_.plannedFiles_.erase(key(path));
+  run_.removed_.insert(key(path));
+  return Status::success();
+}
+
+Status DryRun::Files::folderIsEmpty(const std::string& path, bool& empty) {
+  empty = false;
+  const std::string folder = key(path);
+  for (const auto& [fileKey, source] : run_.plannedFiles_)
+    if (parentKey(fileKey) == folder) return Status::success();
+  for (const auto& [folderKey, name] : run_.plannedFolders_)
+    if (parentKey(folderKey) == folder) return Status::success();
+  if (!run_.plannedFolder(path)) {
+    std::vector<FolderEntry> entries;
+    if (Status st = run_.realFs_.listEntries(path, path, entries); !st) return st;
+    for (const FolderEntry& entry : entries)
+      if (!run_.removed(ShownChild(ShownBase(path), entry.name))) return Status::success();
+  }
+  empty = true;
+  return Status::success();
+}
+
+Status DryRun::Files::removeFolder(const std::string& path) {
+  bool empty = false;
+  if (Status st = folderIsEmpty(path, empty); !st) return st;
+  if (!empty) return Status::failure(path, "a pasta não está vazia");
+  run_.plan_.event(RemoveFolderEvent(path));
+  run_.plannedFolders_.erase(key(path));
+  run_.removed_.insert(key(path));
+  return Status::success();
+}
+
+Status DryRun::Files::writeFile(const std::string& path, const std::string&) {
+  // The installer's own record beside its backups: nothing the plan shows.
+  if (!run_.plannedFolder(ParentOf(path))) {
+    if (Status why = run_.realFs_.planReplace(path, false); !why) return why;
+  }
+  return Status::success();
+}
+
+Status DryRun::Files::openRead(const std::string& path, std::unique_ptr<FileReader>& reader) {
+  if (run_.removed(path) && !run_.plannedFile(path)) return Status::failure(path, "não existe");
+  auto planned = run_.plannedFiles_.find(key(path));
+  if (planned == run_.plannedFiles_.end() || planned->second.empty())
+    return run_.realFs_.openRead(path, reader);
+  return run_.realFs_.openRead(planned->second, reader);
+}
+
 Status DryRun::Files::readFile(const std::string& path, std::string& bytes) {
+  if (run_.removed(path) && !run_.plannedFile(path)) return Status::failure(path, "não existe");
   auto planned = run_.plannedFiles_.find(key(path));
   if (planned == run_.plannedFiles_.end()) return run_.realFs_.readFile(path, bytes);
   if (planned->second.empty()) {

@@ -38,6 +38,10 @@ class DryRun {
   void planFolder(const std::string& pathKey);
   bool plannedFile(const std::string& path) const;
   bool plannedFolder(const std::string& path) const;
+  bool removed(const std::string& path) const;
+  Status planCopy(const std::string& source, const std::string& destination, CopyWatcher& watcher);
+  Status planFileCopy(const std::string& source, const std::string& destination,
+                      const std::string& event);
 
   class Files final : public FileSystem {
    public:
@@ -52,6 +56,14 @@ class DryRun {
                              CopyWatcher& watcher, bool planOnly) override;
     Status copyFile(const std::string& source, const std::string& destination) override;
     Status readFile(const std::string& path, std::string& bytes) override;
+    Status openRead(const std::string& path, std::unique_ptr<FileReader>& reader) override;
+    Status makeFolders(const std::string& path) override;
+    Status removeFile(const std::string& path) override;
+    Status removeFolder(const std::string& path) override;
+    Status folderIsEmpty(const std::string& path, bool& empty) override;
+    Status writeFile(const std::string& path, const std::string& bytes) override;
+    Status backupFile(const std::string& source, const std::string& destination) override;
+    Status restoreFile(const std::string& source, const std::string& destination) override;
 
    private:
     DryRun& run_;
@@ -83,6 +95,9 @@ class DryRun {
   std::map<std::string, std::string> plannedFiles_;
   // Planned folders by key, with their names as the copy would make them.
   std::map<std::string, std::string> plannedFolders_;
+  // Files and folders a planned removal takes away, by key, until a planned copy brings a file
+  // back.
+  std::set<std::string> removed_;
   // Folders found to exist already, by key.
   std::set<std::string> realFolders_;
   // Planned entries by file, section and key: the value written, or nullopt when removed.

@@ -32,6 +32,8 @@ class LoggingWatcher final : public CopyWatcher {
 
 Status Watched(FileSystem& inner, EventSink& sink, const std::string& source,
                const std::string& destination, CopyWatcher* next, bool planOnly) {
+  // A plan copies nothing, so there is nothing to log.
+  if (planOnly && next != nullptr) return inner.copyFolderWatched(source, destination, *next, true);
   LoggingWatcher watcher(sink, next);
   Status result = inner.copyFolderWatched(source, destination, watcher, planOnly);
   if (!result && !watcher.failedOnAFile)
@@ -75,6 +77,22 @@ std::string CopyEvent(const std::string& from, const std::string& to) {
   return EventLine("copy").quoted("from", from).quoted("to", to).str();
 }
 
+std::string BackupEvent(const std::string& from, const std::string& to) {
+  return EventLine("backup").quoted("from", from).quoted("to", to).str();
+}
+
+std::string RestoreEvent(const std::string& from, const std::string& to) {
+  return EventLine("restore").quoted("from", from).quoted("to", to).str();
+}
+
+std::string RemoveFileEvent(const std::string& path) {
+  return EventLine("remove").quoted("file", path).str();
+}
+
+std::string RemoveFolderEvent(const std::string& path) {
+  return EventLine("remove").quoted("folder", path).str();
+}
+
 std::string WriteEvent(const std::string& file, const std::string& section, const std::string& key,
                        const std::string& value) {
   return EventLine("write")
@@ -111,6 +129,30 @@ Status LoggedFileSystem::copyFolderWatched(const std::string& source,
 Status LoggedFileSystem::copyFile(const std::string& source, const std::string& destination) {
   Status result = inner_.copyFile(source, destination);
   sink_.event(WithResult(CopyEvent(source, destination), result));
+  return result;
+}
+
+Status LoggedFileSystem::removeFile(const std::string& path) {
+  Status result = inner_.removeFile(path);
+  sink_.event(WithResult(RemoveFileEvent(path), result));
+  return result;
+}
+
+Status LoggedFileSystem::removeFolder(const std::string& path) {
+  Status result = inner_.removeFolder(path);
+  sink_.event(WithResult(RemoveFolderEvent(path), result));
+  return result;
+}
+
+Status LoggedFileSystem::backupFile(const std::string& source, const std::string& destination) {
+  Status result = inner_.backupFile(source, destination);
+  sink_.event(WithResult(BackupEvent(source, destination), result));
+  return result;
+}
+
+Status LoggedFileSystem::restoreFile(const std::string& source, const std::string& destination) {
+  Status result = inner_.restoreFile(source, destination);
+  sink_.event(WithResult(RestoreEvent(source, destination), result));
   return result;
 }
 

@@ -38,6 +38,29 @@ class LoggedFileSystem final : public FileSystem {
   Status readFile(const std::string& path, std::string& bytes) override {
     return inner_.readFile(path, bytes);
   }
+  Status listEntries(const std::string& path, const std::string& within,
+                     std::vector<FolderEntry>& out) override {
+    return inner_.listEntries(path, within, out);
+  }
+  Status planRead(const std::string& path) override { return inner_.planRead(path); }
+  Status planReplace(const std::string& path, bool readFirst) override {
+    return inner_.planReplace(path, readFirst);
+  }
+  Status openRead(const std::string& path, std::unique_ptr<FileReader>& reader) override {
+    return inner_.openRead(path, reader);
+  }
+  Status folderIsEmpty(const std::string& path, bool& empty) override {
+    return inner_.folderIsEmpty(path, empty);
+  }
+  // The backup folder and its record are the installer's own: made without a line.
+  Status makeFolders(const std::string& path) override { return inner_.makeFolders(path); }
+  Status writeFile(const std::string& path, const std::string& bytes) override {
+    return inner_.writeFile(path, bytes);
+  }
+  Status removeFile(const std::string& path) override;
+  Status removeFolder(const std::string& path) override;
+  Status backupFile(const std::string& source, const std::string& destination) override;
+  Status restoreFile(const std::string& source, const std::string& destination) override;
 
  private:
   FileSystem& inner_;
@@ -90,6 +113,12 @@ class LoggedSleeper final : public Sleeper {
 std::string CopyEvent(const std::string& from, const std::string& to);
 std::string WriteEvent(const std::string& file, const std::string& section, const std::string& key,
                        const std::string& value);
+// backup from="…" to="…", restore from="…" to="…"
+std::string BackupEvent(const std::string& from, const std::string& to);
+std::string RestoreEvent(const std::string& from, const std::string& to);
+// remove file="…", remove folder="…"
+std::string RemoveFileEvent(const std::string& path);
+std::string RemoveFolderEvent(const std::string& path);
 // delete file="…" section="…" key="…"
 std::string DeleteEvent(const std::string& file, const std::string& section,
                         const std::string& key);
