@@ -21,6 +21,7 @@
 #include "ui/carried_package.h"
 #include "ui/front_ends.h"
 #include "ui/sound_devices.h"
+#include "undo/keeper.h"
 
 namespace inst {
 namespace {
@@ -50,6 +51,7 @@ std::string FolderPath(std::string path) {
 }
 
 int Run(int argc, char** argv) {
+  const std::string started = undo::StampNow();
   std::vector<std::string_view> frontEnds, offered;
   for (const ui::FrontEndEntry& entry : ui::FrontEnds()) {
     frontEnds.push_back(entry.name);
@@ -71,9 +73,9 @@ int Run(int argc, char** argv) {
   const ui::FrontEndEntry* frontEnd = nullptr;
   if (parsed.ok() && !options.has("help") && !options.has("version") && !options.has("check") &&
       !options.has("bundle"))
-    frontEnd = options.has("silent") ? ui::FindFrontEnd("silent")
-               : options.ui.empty()  ? &ui::DefaultFrontEnd(env)
-                                     : ui::FindFrontEnd(options.ui);
+    frontEnd = options.has("silent") || options.has("uninstall") ? ui::FindFrontEnd("silent")
+               : options.ui.empty()                              ? &ui::DefaultFrontEnd(env)
+                                                                 : ui::FindFrontEnd(options.ui);
   // Everything but a window answers on the console the program was started from.
   if (frontEnd == nullptr || frontEnd->textual) host::UseParentConsole();
   if (!parsed.ok()) {
@@ -165,7 +167,8 @@ int Run(int argc, char** argv) {
   }
 
   // An unattended run makes no sound, whatever the user's hint.
-  const std::string hint = options.has("silent") ? "silent" : env.get("INSTALADOR_SOUND");
+  const std::string hint =
+      options.has("silent") || options.has("uninstall") ? "silent" : env.get("INSTALADOR_SOUND");
   ui::Services services{{*files, *settings, env, *pause, events.empty() ? nullptr : &events},
                         folder,
                         exeFolder,
@@ -174,7 +177,9 @@ int Run(int argc, char** argv) {
                           if (!log) return device;
                           return std::make_unique<trace::LoggedMciPort>(std::move(device), *log);
                         },
-                        options.versions};
+                        options.versions,
+                        options.has("uninstall"),
+                        started};
   const int status = frontEnd->run(services);
   if (log && !log->ok())
     std::fprintf(stderr, "instalador: o log está incompleto: %s\n", log->failure().c_str());

@@ -33,6 +33,7 @@ constexpr Row kOptions[] = {
     {"check", nullptr, Rule::PackageDirOnly},
     {"bundle", &Options::bundle, Rule::PackageDirOnly},
     {"silent", nullptr, Rule::Unattended},
+    {"uninstall", nullptr, Rule::Unattended},
     {"ui", &Options::ui, Rule::Free},
     {"package-dir", &Options::packageDir, Rule::Free},
     {"log", &Options::log, Rule::Free},

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "install/language_folder.h"
+#include "jaws/layout.h"
 #include "package/layout.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
@@ -17,8 +18,8 @@ constexpr unsigned kPauseBeforeKeyMapMs = 100;
 
 Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
                             const std::string& exeFolder, const std::string& userLanguageFolder,
-                            const std::string& sharedLanguageFolder, bool extras,
-                            EventSink* events) {
+                            const std::string& sharedLanguageFolder, bool extras, EventSink* events,
+                            undo::Keeper* keeper) {
   const std::string& u = userLanguageFolder;
   const std::string& s = sharedLanguageFolder;
 
@@ -47,11 +48,12 @@ Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
   // never be there without the two files it relies on. A missing source is found before any
   // copy (in the order the copies were once made, so the same one is named) and reported by the
   // copy that would have failed on it, which writes nothing and words it as on every platform.
+  using jaws::kDefaultJsb, jaws::kKeptSharedJsb, jaws::kKeptSharedJsd;
   const std::pair<std::string, std::string> packageScript{package::DefaultScriptPath(exeFolder),
-                                                          u + "\\Default.jsb"};
+                                                          package::Join(u, kDefaultJsb)};
   const std::pair<std::string, std::string> copies[] = {
-      {s + "\\default.jsb", u + "\\default_fs.jsb"},
-      {s + "\\default.jsd", u + "\\default_fs.jsd"},
+      {s + "\\default.jsb", package::Join(u, kKeptSharedJsb)},
+      {s + "\\default.jsd", package::Join(u, kKeptSharedJsd)},
       packageScript,
   };
   for (const auto* copy : {&packageScript, &copies[0], &copies[1]}) {
@@ -60,13 +62,21 @@ Status ReplaceDefaultScript(FileSystem& fs, Profile& profile, Sleeper& sleeper,
     }
   }
   for (const auto& [from, to] : copies) {
+    if (keeper) {
+      if (Status st = keeper->beforeCopyFile(from, to); !st) return st;
+    }
     if (Status st = fs.copyFile(from, to); !st) return st;
   }
 
   sleeper.sleep(kPauseBeforeKeyMapMs);
 
-  return TryWriteIniValue(profile, "Common Keys", "windows+backspace", "swSayAlert(1)",
-                          u + "\\Default.jkm");
+  using jaws::kKeyMapSection, jaws::kKeyMapKey, jaws::kKeyMapValue;
+  const std::string keyMap = package::Join(u, jaws::kKeyMapFile);
+  if (keeper) {
+    if (Status st = keeper->beforeWrite(kKeyMapSection, kKeyMapKey, kKeyMapValue, keyMap); !st)
+      return st;
+  }
+  return TryWriteIniValue(profile, kKeyMapSection, kKeyMapKey, kKeyMapValue, keyMap);
 }
 
 }  // namespace inst

@@ -10,6 +10,7 @@
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
+#include "undo/keeper.h"
 
 namespace inst {
 
@@ -35,16 +36,12 @@ Status CheckConfigNamesKey(const std::string& application, const std::string& se
   return Status::success();
 }
 
-namespace {
-
 // The version name comes from a folder listing, but on POSIX a name may hold "\" and the paths
 // built from it would then climb out of the JAWS settings trees.
 bool IsSingleFolderName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of("\\/") == std::string_view::npos;
 }
-
-}  // namespace
 
 InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath) {
   InstallSettings s;
@@ -58,7 +55,8 @@ InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIn
 
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
-                  std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage) {
+                  std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage,
+                  const std::string& stamp) {
   // A Setup.ini that is there but cannot be read as a file (a folder, a pipe, a device, a huge
   // file) would read as empty: the installation would do what nobody asked for.
   if (services.fs.pathExists(setupIniPath)) {
@@ -87,6 +85,7 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
   // Taken before the first change, held to the end: two runs for the same user never meet in
   // the middle of each other's writes, nor remove each other's temporary files.
   std::unique_ptr<FileLock> lock;
+  undo::Keeper keeper(services, stamp.empty() ? undo::StampNow() : stamp);
   for (std::size_t i = 0; i < visited; ++i) {
     if (boxes[i].value == 0) continue;
     const std::string& version = boxes[i].caption;
@@ -107,10 +106,14 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
         if (Status st = services.fs.lockFile(jaws::InstallLockFile(appData), lock); !st) return st;
         if (!lock) lock = std::make_unique<FileLock>();  // a file system that takes none
       }
-      if (Status st = InstallLanguageFolder(services, packageFolder, version, folder, settings);
+      keeper.enter(settingsFolder, folder);
+      if (Status st =
+              InstallLanguageFolder(services, packageFolder, version, folder, settings, &keeper);
           !st) {
+        st.withNote(keeper.putBack());
         return st;
       }
+      keeper.leave();
     }
   }
   return Status::success();

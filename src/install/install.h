@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/profile.h"
@@ -32,6 +33,9 @@ struct InstallSettings {
 // beginning with "[" or ";" (after blanks). The failure names `setupIniPath`.
 Status CheckConfigNamesKey(const std::string& application, const std::string& setupIniPath);
 
+// A version name that names one folder: the paths built from it stay in the JAWS settings trees.
+bool IsSingleFolderName(std::string_view name);
+
 // Reads Application, ScriptName, ModifyScriptName and Extras, in that order.
 InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath);
 
@@ -44,13 +48,17 @@ struct VersionWithoutLanguage {
 
 // The install after the tick check: reads the four install settings from `setupIniPath`, then
 // walks the ticked versions (index below both versionCount and 4) and their language folders.
-// Stops at the first failure and returns it; nothing after it runs, nothing before is undone.
-// Settings or version names that would make it write a broken INI entry or leave the JAWS
-// settings folders are refused before any file is touched. Each version that got nothing for want
-// of a language folder is told to `events` and added to `withoutLanguage` (when given).
+// Stops at the first failure and returns it; nothing after it runs. Every file the install
+// replaces is kept first in the version's backup folder under `stamp` (empty: the time now), and
+// a language folder that fails part way is put back as it was; the failure's note says how that
+// went. Folders completed before it stay installed. Settings or version names that would make it
+// write a broken INI entry or leave the JAWS settings folders are refused before any file is
+// touched. Each version that got nothing for want of a language folder is told to `events` and
+// added to `withoutLanguage` (when given).
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount,
-                  std::vector<VersionWithoutLanguage>* withoutLanguage = nullptr);
+                  std::vector<VersionWithoutLanguage>* withoutLanguage = nullptr,
+                  const std::string& stamp = "");
 
 }  // namespace inst

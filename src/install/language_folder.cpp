@@ -14,7 +14,10 @@ void SkipStep(EventSink* events, const char* step, const std::string& reason) {
 
 Status InstallLanguageFolder(InstallServices services, const std::string& exeFolder,
                              const std::string& version, const SubFolder& userLanguageFolder,
-                             const InstallSettings& settings) {
+                             const InstallSettings& settings, undo::Keeper* keeper) {
+  if (keeper) {
+    if (Status st = keeper->beforeCopyFolder(package::ScriptsFolder(exeFolder)); !st) return st;
+  }
   if (Status st =
           services.fs.copyFolder(package::ScriptsFolder(exeFolder), userLanguageFolder.path);
       !st) {
@@ -32,14 +35,22 @@ Status InstallLanguageFolder(InstallServices services, const std::string& exeFol
     // JAWS owns this file; when it is not there we must not create one. Something else of its
     // name (a folder, a pipe) is not skipped: the write says what is wrong with it.
     SkipStep(services.events, "confignames", configNames + " não existe");
-  } else if (Status st = TryWriteIniValue(services.profile, "ConfigNames", settings.application,
+  } else {
+    if (keeper) {
+      if (Status st = keeper->beforeWrite(jaws::kConfigNamesSection, settings.application,
                                           settings.scriptName, configNames);
-             !st) {
-    return st;
+          !st)
+        return st;
+    }
+    if (Status st = TryWriteIniValue(services.profile, jaws::kConfigNamesSection,
+                                     settings.application, settings.scriptName, configNames);
+        !st)
+      return st;
   }
 
   return ReplaceDefaultScript(services.fs, services.profile, services.sleeper, exeFolder,
-                              userLanguageFolder.path, shared, settings.extras, services.events);
+                              userLanguageFolder.path, shared, settings.extras, services.events,
+                              keeper);
 }
 
 }  // namespace inst

@@ -165,8 +165,8 @@ void Installer::installClicked() {
     return;
   }
   std::vector<VersionWithoutLanguage> withoutLanguage;
-  Status result =
-      RunInstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_, &withoutLanguage);
+  Status result = RunInstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_,
+                             &withoutLanguage, s_.started);
   if (s_.noLanguageFolder) {
     for (const VersionWithoutLanguage& v : withoutLanguage)
       s_.noLanguageFolder("instalador: a versão " + v.version +
@@ -175,7 +175,8 @@ void Installer::installClicked() {
                           "este usuário antes da instalação.");
   }
   if (!result) {
-    message(std::string(text::kInstallFailed) + "\n" + result.path() + "\n" + result.reason(),
+    message(std::string(text::kInstallFailed) + "\n" + result.path() + "\n" + result.reason() +
+                (result.note().empty() ? "" : "\n" + result.note()),
             MsgIcon::Exclamation);
     return;
   }
@@ -247,6 +248,15 @@ void Installer::tick(int box, bool ticked) {
 
 void Installer::install() {
   host_.inputPressed(form1::kName, form1::kInstall);
+}
+
+Status Installer::uninstall(UninstallReport& report) {
+  std::array<VersionBox, form1::kChecks> boxes;
+  for (int i = 0; i < form1::kChecks && form1_ != nullptr; ++i) {
+    const Control& box = form1_->control(form1::Check(i));
+    boxes[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
+  }
+  return RunUninstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_, report);
 }
 
 }  // namespace inst

@@ -13,6 +13,7 @@
 #include "app/program.h"
 #include "app/window.h"
 #include "audio/mci.h"
+#include "install/uninstall.h"
 #include "platform/mci_port.h"
 #include "platform/services.h"
 
@@ -24,6 +25,9 @@ struct InstallerServices {
   std::string packageFolder;  // Setup.ini, pastascripts, Audio, Info, Extras
   // Off for a run that must make no sound: start-up's sound step does not run at all.
   bool welcomeSound = true;
+  // The run's start, YYYYMMDD-HHMMSS in UTC: the name of the folder its backups go to. Empty:
+  // the time of the installation.
+  std::string started = "";
   // Set by a front end without windows: told, in Portuguese, of each chosen version that had no
   // language folder to install into, and such a run then ends with NoLanguageFolder. The window
   // leaves it unset and keeps its success message.
@@ -53,6 +57,8 @@ class Installer final : public Program {
   void tick(int box, bool ticked);
   // Presses "&Instalar".
   void install();
+  // Takes the package off the ticked versions, as the window would have installed it.
+  Status uninstall(UninstallReport& report);
 
  private:
   void loadForm1();

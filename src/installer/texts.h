@@ -14,4 +14,10 @@ inline constexpr const char* kInstallDone =
     "Instalação concluída com êxito.\nPor favor, reinicie o JAWS.";
 inline constexpr const char* kInstallFailed = "Não foi possível concluir a instalação.";
 
+// What an uninstall ends with, on standard error.
+inline constexpr const char* kUninstallDone = "Desinstalação concluída.";
+inline constexpr const char* kNothingToUninstall =
+    "Nada deste pacote foi encontrado nas versões escolhidas: nada foi mudado.";
+inline constexpr const char* kUninstallFailed = "Não foi possível concluir a desinstalação.";
+
 }  // namespace inst::text

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace inst::jaws {
 
@@ -21,6 +22,18 @@ std::string SharedLanguageFolder(const std::string& allUsersProfile, const std::
                                  const std::string& languageFolderName);
 // SharedLanguageFolder + "\confignames.ini"
 std::string ConfigNamesFile(const std::string& sharedLanguageFolder);
+
+// The configuration-names entry's section in confignames.ini.
+inline constexpr const char* kConfigNamesSection = "ConfigNames";
+
+// The default-script step's files in a user's language folder, and its key-map entry.
+inline constexpr std::string_view kDefaultJsb = "Default.jsb";
+inline constexpr std::string_view kKeptSharedJsb = "default_fs.jsb";
+inline constexpr std::string_view kKeptSharedJsd = "default_fs.jsd";
+inline constexpr std::string_view kKeyMapFile = "Default.jkm";
+inline constexpr const char* kKeyMapSection = "Common Keys";
+inline constexpr const char* kKeyMapKey = "windows+backspace";
+inline constexpr const char* kKeyMapValue = "swSayAlert(1)";
 
 // "ENU", "PTB" or "PTG" in any case, the whole name.
 bool IsLanguageFolderName(const std::string& name);

@@ -21,11 +21,18 @@ class [[nodiscard]] Status {
   explicit operator bool() const { return ok(); }
   const std::string& path() const { return path_; }
   const std::string& reason() const { return reason_; }
+  // A last line for the message of a failure: what became of the files it was changing.
+  const std::string& note() const { return note_; }
+  Status& withNote(std::string note) {
+    note_ = std::move(note);
+    return *this;
+  }
 
  private:
   bool failed_ = false;
   std::string path_;
   std::string reason_;
+  std::string note_;
 };
 
 }  // namespace inst

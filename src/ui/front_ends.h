@@ -26,6 +26,10 @@ struct Services {
   // --versions of an unattended run: "all", names separated by commas, or empty for the
   // version the window would tick.
   std::string versions;
+  // --uninstall: the unattended run takes the package off instead.
+  bool uninstall = false;
+  // The run's start, the name of its backup folder (YYYYMMDD-HHMMSS, UTC).
+  std::string started;
 };
 
 struct FrontEndEntry {

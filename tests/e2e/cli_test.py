@@ -3,6 +3,7 @@
 Usage: cli_test.py PATH-TO-INSTALADOR
 """
 
+import glob
 import itertools
 import os
 import random
@@ -20,6 +21,8 @@ import unittest
 import sandbox
 from sandbox import Sandbox, settings
 
+UNINSTALLED = 'Desinstalação concluída.\n'
+NOTHING = 'Nada deste pacote foi encontrado nas versões escolhidas: nada foi mudado.\n'
 DONE = 'Instalação concluída com êxito.\nPor favor, reinicie o JAWS.\n'
 FAILED = 'Não foi possível concluir a instalação.'
 LOG_LINE = re.compile(r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (\w+)( .*)?$')
@@ -164,7 +167,7 @@ class ExitStatuses(Case):
     def test_a_log_that_stops_taking_lines(self):
         def limit():  # the first line goes through, later ones are refused
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-            resource.setrlimit(resource.RLIMIT_FSIZE, (300, 300))
+            resource.setrlimit(resource.RLIMIT_FSIZE, (3000, 3000))
         box = self.sandbox()
         run = self.run_cli(box, '--silent', '--log', box.path('run.log'), preexec=limit)
         self.assertEqual(run.status, 0, run.err)
@@ -201,11 +204,14 @@ class ExitStatuses(Case):
 
     def test_failed_part_way_keeps_what_was_done(self):
         box = self.sandbox()
-        os.remove(box.path('pkg', 'Extras', 'extra1.ext'))
+        os.remove(box.path(*box.shared('17.0', 'PTB').split('/'), 'default.jsd'))
         run = self.run_cli(box, '--silent', '--versions', 'all')
         self.assertEqual(run.status, 4)
-        self.assertTrue(run.err.startswith(FAILED + '\n'), run.err)
-        self.assertIn('extra1.ext', run.err)
+        lines = run.err.splitlines()
+        self.assertEqual(lines[0], FAILED)
+        self.assertIn('default.jsd', lines[1])
+        # The folder it failed in is put back; the one before stays installed.
+        self.assertRegex(lines[3], r'^A pasta .*\\PTB foi deixada como estava antes da instalação\.$')
         self.assertTrue(box.exists(box.user('17.0', 'ENU') + '/notepad.jss'))
         self.assertFalse(box.exists(box.user('17.0', 'PTB') + '/notepad.jss'))
 
@@ -258,19 +264,20 @@ class Versions(Case):
 
 
 class DryRun(Case):
-    def plan_and_log(self, box, *args):
+    def plan_and_log(self, box, *args, mode='--silent'):
         before = snapshot(box.root)
         tmp = tempfile.mkdtemp(prefix='instalador-tmp-')
         self.addCleanup(shutil.rmtree, tmp, True)
-        dry = self.run_cli(box, '--silent', '--dry-run', *args, tmp=tmp)
+        dry = self.run_cli(box, mode, '--dry-run', *args, tmp=tmp)
         self.assertEqual(snapshot(box.root), before)
         self.assertEqual(os.listdir(tmp), [])
         log = box.path('..', os.path.basename(box.root) + '.log')
         self.addCleanup(lambda: os.path.exists(log) and os.remove(log))
-        real = self.run_cli(box, '--silent', '--log', log, *args)
+        real = self.run_cli(box, mode, '--log', log, *args)
         done = []
         for event in self.log_events(log):
-            if event.split(' ')[0] in ('copy', 'write', 'skip'):
+            if event.split(' ')[0] in ('copy', 'write', 'skip', 'backup', 'restore', 'remove',
+                                       'delete'):
                 if event.endswith(' result=ok'):
                     done.append(event[:-len(' result=ok')])
                 elif ' result=' not in event:
@@ -307,6 +314,17 @@ class DryRun(Case):
                                     re.findall(r'(?:from|to|file)=("[^"]*")', dry.out)))
         skips = [line for line in dry.lines if line.startswith('skip')]
         self.assertEqual(len(skips), 2)  # 16.0/PTB's shared folder: no confignames, no default
+
+    def test_an_uninstall_prints_what_it_then_does(self):
+        box = self.sandbox()
+        box.write(box.user('17.0', 'PTB') + '/notepad.jss', b"the user's own")
+        self.assertEqual(self.run_cli(box, '--silent', '--versions', 'all').status, 0)
+        dry, real, done = self.plan_and_log(box, '--versions', 'all', mode='--uninstall')
+        self.assertEqual((dry.status, real.status, dry.err), (0, 0, UNINSTALLED), real.err)
+        self.assertEqual(dry.lines, done)
+        kinds = {line.split(' ')[0] for line in dry.lines}
+        self.assertEqual(kinds, {'remove', 'restore', 'delete'}, dry.lines)
+        self.assertEqual(box.read(box.user('17.0', 'PTB') + '/notepad.jss'), b"the user's own")
 
     def test_failures_it_can_see_end_it_with_the_real_status(self):
         def read_only(b, relative):
@@ -350,6 +368,77 @@ class DryRun(Case):
                 self.assertEqual(dry.lines, done)
 
 
+class Uninstall(Case):
+    def mine(self, box):
+        return box.write(box.user('17.0', 'ENU') + '/notepad.jss', b"the user's own")
+
+    def test_table(self):
+        def edited(box):
+            box.write(box.user('16.0', 'PTB') + '/notepad.jss', b'edited since')
+            return 'mantido'
+
+        def hand_edited_record(box):
+            base = box.path(*(box.APPDATA + '/Freedom Scientific/JAWS/17.0/Settings').split('/'))
+            record = glob.glob(os.path.join(base, '*', '*', 'instalador-backup.ini'))[0]
+            with open(record, 'ab') as f:
+                f.write(b'Replaced9=12 zz ..\\..\\escape\r\n')
+            return 'linha ignorada'
+
+        cases = [
+            # (what, installed first, what to do after, what standard error must say)
+            ('never installed', False, lambda b: None, NOTHING),
+            ('installed over the user\'s file', True, lambda b: None, UNINSTALLED),
+            ('edited by the user since', True, edited, 'mantido'),
+            ('a hand-edited record', True, hand_edited_record, 'linha ignorada'),
+        ]
+        for what, install, after, says in cases:
+            with self.subTest(what):
+                box = self.sandbox()
+                self.mine(box)
+                before = snapshot(box.root)
+                if install:
+                    self.assertEqual(self.run_cli(box, '--silent', '--versions', 'all').status, 0)
+                after(box)
+                run = self.run_cli(box, '--uninstall', '--versions', 'all')
+                self.assertEqual(run.status, 0, run.err)
+                self.assertIn(says, run.err)
+                self.assertTrue(run.err.endswith(UNINSTALLED if install else NOTHING), run.err)
+                now = {k: v for k, v in snapshot(box.root).items()
+                       if 'instalador-backup' not in k and not k.endswith('instalador.lock')}
+                if what == 'edited by the user since':
+                    now.pop(box.user('16.0', 'PTB') + '/notepad.jss')
+                    before.pop(box.user('16.0', 'PTB') + '/notepad.jss', None)
+                self.assertEqual(now, before)
+                again = self.run_cli(box, '--uninstall', '--versions', 'all')
+                self.assertEqual(again.status, 0, again.err)
+                self.assertTrue(again.err.endswith(NOTHING), again.err)
+
+    def test_backups_that_cannot_be_kept_and_a_stamp_taken(self):
+        box = self.sandbox()
+        mine = self.mine(box)
+        settings_17 = box.path(*(box.APPDATA + '/Freedom Scientific/JAWS/17.0/Settings').split('/'))
+        box.write(box.APPDATA + '/Freedom Scientific/JAWS/17.0/Settings/instalador-backup', b'')
+        run = self.run_cli(box, '--silent', '--versions', 'all')
+        self.assertEqual(run.status, 4)
+        self.assertIn('instalador-backup', run.err.splitlines()[1])
+        self.assertIn('foi deixada como estava antes', run.err.splitlines()[3])
+        with open(mine, 'rb') as f:
+            self.assertEqual(f.read(), b"the user's own")
+        # Stamp folders of this second and the next ones exist already: none is written into.
+        os.remove(os.path.join(settings_17, 'instalador-backup'))
+        now = time.time()
+        taken = [time.strftime('%Y%m%d-%H%M%S', time.gmtime(now + s)) for s in range(10)]
+        for stamp in taken:
+            os.makedirs(os.path.join(settings_17, 'instalador-backup', stamp))
+        self.assertEqual(self.run_cli(box, '--silent', '--versions', 'all').status, 0)
+        for stamp in taken:
+            self.assertEqual(os.listdir(os.path.join(settings_17, 'instalador-backup', stamp)), [])
+        made = [n for n in os.listdir(os.path.join(settings_17, 'instalador-backup'))
+                if n not in taken]
+        self.assertEqual(len(made), 1)
+        self.assertRegex(made[0], r'^\d{8}-\d{6}-2$')
+
+
 class Log(Case):
     def test_lists_every_file_that_changed_and_is_appended(self):
         box = self.sandbox(versions=('16.0', '17.0'))
@@ -358,9 +447,11 @@ class Log(Case):
         run = self.run_cli(box, '--silent', '--versions', 'all', '--log', log)
         self.assertEqual(run.status, 0, run.err)
         after = snapshot(box.root)
-        # The lock file is the run's own, not a change to JAWS's settings.
+        # The lock file and the backups' record are the run's own, not changes to JAWS's
+        # settings (each backup copy has its line).
         changed = {p for p in after if p != 'run.log' and after[p] != before.get(p)
-                   and not p.endswith('/') and not p.endswith('instalador.lock')}
+                   and not p.endswith('/') and not p.endswith('instalador.lock')
+                   and not p.endswith('instalador-backup.ini')}
         with open(log, 'rb') as f:
             earlier, rest = f.read().split(b'\n', 1)
         self.assertEqual(earlier, b'an earlier line')
@@ -486,7 +577,8 @@ class Bundle(Case):
 
     def jaws(self, box):
         shutil.rmtree(box.package)
-        return snapshot(box.root)
+        # The backups name the run's own folders and time.
+        return {k: v for k, v in snapshot(box.root).items() if 'instalador-backup' not in k}
 
     def test_runs_as_its_folder_does_and_leaves_nothing(self):
         keys = ''.join(k + '\n' for k in ('dump', 'key Alt+I')).encode()
@@ -657,7 +749,7 @@ class TwoRuns(Case):
 
     def start(self, box, package, appdata=None, hold=None, wait_ms=None):
         env = self.env(box, APPDATA=appdata, INSTALADOR_TEST_HOLD=hold,
-                       INSTALADOR_TEST_HOLD_AT='rename',
+                       INSTALADOR_TEST_HOLD_AT='rename:confignames.ini',
                        INSTALADOR_TEST_LOCK_WAIT_MS=wait_ms and str(wait_ms))
         return subprocess.Popen([sandbox.EXE, '--silent', '--versions', 'all', '--package-dir',
                                  package], stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
@@ -678,7 +770,7 @@ class TwoRuns(Case):
             if first.poll() is not None:
                 self.fail(first.communicate())
             time.sleep(0.02)
-        temps = [os.path.join(folder, n) for folder, _, names in os.walk(box.allusers)
+        temps = [os.path.join(folder, n) for folder, _, names in os.walk(box.root)
                  for n in names if n.startswith('.instalador-tmp-')]
         self.assertEqual(len(temps), 1, temps)
         return first, hold, temps[0]

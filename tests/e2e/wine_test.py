@@ -130,6 +130,34 @@ class CommandLineUnderWine(unittest.TestCase):
                 self.assertEqual((dry[0], dry[2]), (status, self.cli(*args)[2]))
 
 
+    def test_install_then_uninstall_gives_the_user_back_every_byte(self):
+        box = WineSandbox()
+        box.write(box.user('17.0', 'ENU') + '/NOTEPAD.JSS', b"the user's own")
+        box.write(box.user('16.0', 'PTB') + '/Default.jkm', b'[Common Keys]\r\nInsert+T=Title\r\n')
+
+        def jaws():
+            tree = {}
+            for top in (box.APPDATA, box.ALLUSERS):
+                base = box.path(*top.split('/'), 'Freedom Scientific')
+                for folder, _, names in os.walk(base):
+                    rel = os.path.relpath(folder, box.root)
+                    tree[rel] = None
+                    for n in names:
+                        with open(os.path.join(folder, n), 'rb') as f:
+                            tree[os.path.join(rel, n)] = f.read()
+            return {k: v for k, v in tree.items()
+                    if 'instalador-backup' not in k and not k.endswith('instalador.lock')}
+
+        before = jaws()
+        args = ('/versions=all', '/package-dir', 'C:\\pkg')
+        status, _, err = self.cli('/S', *args)
+        self.assertEqual(status, 0, err)
+        self.assertNotEqual(jaws(), before)
+        status, _, err = self.cli('/UNINSTALL', *args)
+        self.assertEqual((status, err.replace('\r', '')), (0, 'Desinstalação concluída.\n'))
+        self.assertEqual(jaws(), before)
+
+
 def ours_in_temp(box):
     """The folders of ours in the user's temporary folder inside the prefix."""
     temp = subprocess.run([WINE_RUN, 'cmd', '/c', 'echo', '%TEMP%'], capture_output=True,

@@ -113,9 +113,11 @@ TEST(Install, OrderIsSettingsThenCopyConfigNamesDefaultScript) {
   const std::string u = box.user("17.0", "ENU");
   const std::string s = box.shared("17.0", "ENU");
   const std::string setup = box.setupIni();
-  std::vector<std::string> calls;  // all but the existence tests
+  std::vector<std::string> calls;  // the steps: not the existence tests, nor the backup's work
   for (const std::string& line : box.rec.log) {
-    if (line.find("Exists ") == std::string::npos) calls.push_back(Normalized(line));
+    const bool backup = line.rfind("makeFolders ", 0) == 0 || line.rfind("writeFile ", 0) == 0 ||
+                        (line.rfind("iniRead ", 0) == 0 && line.find(setup) == std::string::npos);
+    if (line.find("Exists ") == std::string::npos && !backup) calls.push_back(Normalized(line));
   }
   std::vector<std::string> expected = {
       // The four settings are read in their fixed order before anything else happens.

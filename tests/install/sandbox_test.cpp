@@ -16,6 +16,8 @@ bool MayChange(const std::string& rel) {
   static const std::regex allowed(
       R"(^Roaming[\\/]freedom scientific[\\/]jaws[\\/][^\\/]+[\\/]settings[\\/](ENU|Ptb|PTB|enu)([\\/].*)?$|)"
       R"(^ProgramData[\\/]Freedom scientific[\\/]jaws[\\/][^\\/]+[\\/]settings[\\/][^\\/]+[\\/]confignames\.ini$|)"
+      // What the installation replaces is kept beside the language folders.
+      R"(^Roaming[\\/]freedom scientific[\\/]jaws[\\/][^\\/]+[\\/]settings[\\/]instalador-backup([\\/].*)?$|)"
       // The lock of the installation's file work, made once and left for the next run.
       R"(^Roaming[\\/]freedom scientific[\\/]jaws[\\/]instalador\.lock$)");
   return std::regex_match(rel, allowed);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "install/install.h"
+#include "install/uninstall.h"
 #include "platform/host.h"
 #include "settings/ini_access.h"
 
@@ -79,9 +80,42 @@ class RecordingFileSystem final : public FileSystem {
     return rec_.fallibleOp("copyFile " + from + " -> " + to, to,
                            [&] { return inner_.copyFile(from, to); });
   }
-  // The engine has no use for these two.
+  // What the backups write or remove can fail like any copy.
+  Status makeFolders(const std::string& p) override {
+    return rec_.fallibleOp("makeFolders " + p, p, [&] { return inner_.makeFolders(p); });
+  }
+  Status writeFile(const std::string& p, const std::string& b) override {
+    return rec_.fallibleOp("writeFile " + p, p, [&] { return inner_.writeFile(p, b); });
+  }
+  Status removeFile(const std::string& p) override {
+    return rec_.fallibleOp("removeFile " + p, p, [&] { return inner_.removeFile(p); });
+  }
+  Status removeFolder(const std::string& p) override {
+    return rec_.fallibleOp("removeFolder " + p, p, [&] { return inner_.removeFolder(p); });
+  }
+  Status backupFile(const std::string& from, const std::string& to) override {
+    return rec_.fallibleOp("copyFile " + from + " -> " + to, to,
+                           [&] { return inner_.backupFile(from, to); });
+  }
+  Status restoreFile(const std::string& from, const std::string& to) override {
+    return rec_.fallibleOp("copyFile " + from + " -> " + to, to,
+                           [&] { return inner_.restoreFile(from, to); });
+  }
+  // Looking, not changing: never refused.
+  Status copyFolderWatched(const std::string& from, const std::string& to, CopyWatcher& w,
+                           bool planOnly) override {
+    if (!planOnly) return copyFolder(from, to);
+    return inner_.copyFolderWatched(from, to, w, true);
+  }
   bool normalFileExists(const std::string& p) override { return inner_.normalFileExists(p); }
   Status readFile(const std::string& p, std::string& b) override { return inner_.readFile(p, b); }
+  Status openRead(const std::string& p, std::unique_ptr<FileReader>& r) override {
+    return inner_.openRead(p, r);
+  }
+  Status listEntries(const std::string& p, const std::string& w,
+                     std::vector<FolderEntry>& out) override {
+    return inner_.listEntries(p, w, out);
+  }
 
  private:
   FileSystem& inner_;
@@ -260,19 +294,31 @@ class JawsSandbox {
   }
 
   Status run(const std::array<VersionBox, 4>& boxes, std::int16_t versionCount) {
+    // A fixed start, so that the logs of two sandboxes compare.
     return RunInstall(InstallServices{fs_, profile_, env_, sleeper_}, exe(), setupIni(), boxes,
-                      versionCount);
+                      versionCount, nullptr, "20261207-120000");
   }
   // 17.0 and 16.0 ticked.
   Status run() { return run({VersionBox{"17.0", 1}, VersionBox{"16.0", 1}, {}, {}}, 2); }
+  Status uninstall(const std::array<VersionBox, 4>& boxes, std::int16_t versionCount,
+                   UninstallReport& report) {
+    return RunUninstall(InstallServices{fs_, profile_, env_, sleeper_}, exe(), setupIni(), boxes,
+                        versionCount, report);
+  }
 
-  // Every entry under the root by relative path: files by their bytes, folders as "<folder>",
-  // links as "<link>".
-  std::map<std::string, std::string> snapshot() const {
+  // Every entry under the root by relative path ("/" between names): files by their bytes,
+  // folders as "<folder>", links as "<link>". `withBackups` off leaves out the installer's own
+  // files: the backup folders and the lock.
+  std::map<std::string, std::string> snapshot(bool withBackups = true) const {
     std::map<std::string, std::string> out;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
-      const std::u8string rel = std::filesystem::relative(entry.path(), root_).u8string();
-      std::string& value = out[std::string(rel.begin(), rel.end())];
+      const std::u8string u8 = std::filesystem::relative(entry.path(), root_).u8string();
+      std::string rel(u8.begin(), u8.end());
+      std::replace(rel.begin(), rel.end(), '\\', '/');
+      if (!withBackups &&
+          (rel.find("instalador-backup") != std::string::npos || rel.ends_with("instalador.lock")))
+        continue;
+      std::string& value = out[rel];
       if (entry.is_symlink()) {
         value = "<link>";
       } else if (entry.is_directory()) {

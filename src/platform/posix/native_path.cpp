@@ -154,13 +154,18 @@ void removeOrphanTemps(int folder) {
   for (const std::string& name : orphans) unlinkat(folder, name.c_str(), 0);
 }
 
-void TestPause([[maybe_unused]] const char* where) {
+void TestPause([[maybe_unused]] const char* where, [[maybe_unused]] std::string_view target) {
 #ifndef NDEBUG
   // A test holds a run here to meet another run in the middle of a write: the run says where it
-  // is by making "<file>.held" and goes on when the test removes <file>.
+  // is by making "<file>.held" and goes on when the test removes <file>. "rename:NAME" holds
+  // only the write of a file of that name.
   const char* file = std::getenv("INSTALADOR_TEST_HOLD");
   const char* at = std::getenv("INSTALADOR_TEST_HOLD_AT");
-  if (!file || !at || std::string_view(at) != where) return;
+  if (!file || !at) return;
+  const std::string_view name = target.substr(target.rfind('/') + 1);
+  if (std::string_view(at) != where &&
+      std::string(at) != std::string(where) + ":" + std::string(name))
+    return;
   struct stat st;
   if (stat(file, &st) != 0) return;
   const std::string held = std::string(file) + ".held";
@@ -246,7 +251,7 @@ int renameTempAt(int folder, const std::string& tempName, const std::string& tar
 int commitTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
                  bool knownNew) {
   if (int failure = closeTempAt(fd, folder, tempName, target, knownNew, true)) return failure;
-  TestPause("rename");
+  TestPause("rename", target);
   if (int failure = renameTempAt(folder, tempName, target)) return failure;
   // The new name is on the disk only once the folder is.
   if (folder == AT_FDCWD) {

@@ -67,7 +67,7 @@ void removeOrphanTemps(int folder);
 
 // In a build with assertions, holds the run at `where` while the test asks it to (see the
 // definition); elsewhere nothing.
-void TestPause(const char* where);
+void TestPause(const char* where, std::string_view target = {});
 
 // Creates a temporary file beside `nativeTarget` (same folder) and opens it for writing.
 // Returns the descriptor, or -1 with `error` set to the system's reason.

@@ -21,6 +21,6 @@ extern "C" __attribute__((visibility("default"))) int instalador_gtk_run(
   }
   std::unique_ptr<inst::MciPort> sound = s.sound("sdl");
   inst::gtk::GtkFrontEnd ui;
-  inst::Session session(ui, {s.core, *sound, s.packageFolder});
+  inst::Session session(ui, {s.core, *sound, s.packageFolder, true, s.started});
   return ui.run(session.host);
 }

@@ -14,8 +14,11 @@ int Run(ui::Services& s) {
   trace::LoggedMciPort mciPort(*sound, ui);
   trace::LoggedSleeper sleeper(s.core.sleeper, ui);
   const Services& core = s.core;
-  Session session(
-      ui, {{core.fs, core.profile, core.env, sleeper, core.events}, mciPort, s.packageFolder});
+  Session session(ui, {{core.fs, core.profile, core.env, sleeper, core.events},
+                       mciPort,
+                       s.packageFolder,
+                       true,
+                       s.started});
   return ui.run(session.host);
 }
 

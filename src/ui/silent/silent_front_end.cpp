@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "installer/texts.h"
 #include "text/ascii.h"
 #include "text/trim.h"
 
@@ -69,7 +70,8 @@ void SilentFrontEnd::showWindow(const Window& window, bool modal) {
   if (modal && app_) app_->inputClose(window.name());
 }
 
-int SilentFrontEnd::run(Host& host, Installer& installer, const std::string& versions) {
+int SilentFrontEnd::run(Host& host, Installer& installer, const std::string& versions,
+                        bool uninstall) {
   app_ = &host;
   host.start();
   if (host.ended()) return host.exitStatus();
@@ -88,6 +90,18 @@ int SilentFrontEnd::run(Host& host, Installer& installer, const std::string& ver
   for (const auto& [box, name] : offered)
     installer.tick(box,
                    std::find(choice.boxes.begin(), choice.boxes.end(), box) != choice.boxes.end());
+  if (uninstall) {
+    UninstallReport report;
+    const Status st = installer.uninstall(report);
+    for (const std::string& line : report.notes) note(line);
+    if (!st) {
+      note(std::string(text::kUninstallFailed) + "\n" + st.path() + "\n" + st.reason());
+    } else {
+      note(report.found ? text::kUninstallDone : text::kNothingToUninstall);
+    }
+    host.stop(st ? ExitStatus::Done : ExitStatus::Failed);
+    return host.exitStatus();
+  }
   installer.install();
   if (host.ended()) return host.exitStatus();
   // The installation stopped part way and told why; the window would now wait for the user.

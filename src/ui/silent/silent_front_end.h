@@ -30,8 +30,9 @@ class SilentFrontEnd final : public FrontEnd {
   // size of the Windows executable.
   explicit SilentFrontEnd(std::FILE* err) : err_(err) {}
 
-  // Starts the program, ticks the chosen versions, installs; returns the exit status.
-  int run(Host& host, Installer& installer, const std::string& versions);
+  // Starts the program, ticks the chosen versions, installs (or takes the package off them);
+  // returns the exit status.
+  int run(Host& host, Installer& installer, const std::string& versions, bool uninstall = false);
 
   // What the program says to the administrator and no message box would: a line on `err`.
   void note(const std::string& text);

@@ -22,7 +22,7 @@ int Run(ui::Services& s) {
   const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   std::unique_ptr<MciPort> sound = s.sound("winmm");
   Win32FrontEnd ui(GetModuleHandleW(nullptr));
-  Session session(ui, {s.core, *sound, s.packageFolder});
+  Session session(ui, {s.core, *sound, s.packageFolder, true, s.started});
   const int status = ui.run(session.host);
   if (com) CoUninitialize();
   return status;

@@ -1,0 +1,367 @@
+#include "install/uninstall.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "jaws/layout.h"
+#include "package/layout.h"
+#include "platform/code_page.h"
+#include "platform/windows_path.h"
+#include "settings/ini_access.h"
+#include "text/ascii.h"
+#include "undo/record.h"
+
+namespace inst {
+namespace {
+
+using undo::EntryChange;
+using undo::FileChange;
+using undo::FileDigest;
+using undo::RunRecord;
+
+// Paths compared as Windows compares them: either separator, any case.
+std::string PathKey(std::string_view path) {
+  std::string out = ascii::Upper(path);
+  std::replace(out.begin(), out.end(), '/', '\\');
+  while (out.size() > 1 && out.back() == '\\') out.pop_back();
+  return out;
+}
+
+std::string Parent(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+// "YYYYMMDD-HHMMSS" or that with "-N": the stamp and N (1 without it), or false.
+bool ParseStamp(const std::string& name, std::string& stamp, unsigned& n) {
+  if (name.size() < 15) return false;
+  for (std::size_t i = 0; i < 15; ++i)
+    if (i == 8 ? name[i] != '-' : !(name[i] >= '0' && name[i] <= '9')) return false;
+  stamp = name.substr(0, 15);
+  n = 1;
+  if (name.size() == 15) return true;
+  if (name[15] != '-' || name.size() > 20 || name.size() == 16) return false;
+  n = 0;
+  for (std::size_t i = 16; i < name.size(); ++i) {
+    if (!(name[i] >= '0' && name[i] <= '9')) return false;
+    n = n * 10 + static_cast<unsigned>(name[i] - '0');
+  }
+  return n >= 2;
+}
+
+// The backups of one version, newest first.
+class History {
+ public:
+  struct Run {
+    std::string folder;  // the stamp folder
+    RunRecord record;
+  };
+
+  Status load(FileSystem& fs, const std::string& settingsFolder, std::vector<std::string>& notes) {
+    const std::string base =
+        ShownChild(ShownBase(settingsFolder), std::string(undo::kBackupFolder));
+    if (!fs.folderExists(base)) return Status::success();
+    std::vector<SubFolder> stamps;
+    if (Status st = fs.subFolders(base, stamps); !st) return st;
+    struct Named {
+      std::string stamp;
+      unsigned n;
+      SubFolder folder;
+    };
+    std::vector<Named> named;
+    for (SubFolder& f : stamps) {
+      Named each{{}, 0, f};
+      if (ParseStamp(f.name, each.stamp, each.n)) named.push_back(std::move(each));
+    }
+    std::sort(named.begin(), named.end(), [](const Named& a, const Named& b) {
+      return a.stamp != b.stamp ? a.stamp > b.stamp : a.n > b.n;
+    });
+    for (const Named& each : named) {
+      const std::string file = ShownChild(each.folder.path, std::string(undo::kRecordFile));
+      std::string text;
+      if (!fs.fileExists(file)) continue;
+      if (Status st = fs.readFile(file, text); !st) {
+        notes.push_back("instalador: registro de cópia de segurança ignorado: " + st.path() + ": " +
+                        st.reason());
+        continue;
+      }
+      std::vector<std::string> skipped;
+      Run run{each.folder.path, undo::ParseRecord(text, skipped)};
+      for (const std::string& line : skipped)
+        notes.push_back("instalador: linha ignorada em " + file + ": " + line);
+      runs_.push_back(std::move(run));
+    }
+    return Status::success();
+  }
+
+  // The newest record of a file of the language folder, and where its kept copy is.
+  const FileChange* file(const std::string& language, const std::string& rel,
+                         std::string& kept) const {
+    for (const Run& run : runs_) {
+      for (const undo::FolderChanges& folder : run.record.folders) {
+        if (folder.putBack || !ascii::EqualIgnoringCase(folder.name, language)) continue;
+        for (const FileChange& f : folder.files) {
+          if (PathKey(f.path) != PathKey(rel)) continue;
+          kept = ShownChild(ShownChild(run.folder, folder.name), f.path);
+          return &f;
+        }
+      }
+    }
+    return nullptr;
+  }
+
+  const EntryChange* entry(const std::string& file, const std::string& section,
+                           const std::string& key) const {
+    for (const Run& run : runs_)
+      for (const undo::FolderChanges& folder : run.record.folders) {
+        if (folder.putBack) continue;
+        for (const EntryChange& e : folder.entries)
+          if (PathKey(e.file) == PathKey(file) && ascii::EqualIgnoringCase(e.section, section) &&
+              ascii::EqualIgnoringCase(e.key, key))
+            return &e;
+      }
+    return nullptr;
+  }
+
+  bool madeFolder(const std::string& language, const std::string& rel) const {
+    for (const Run& run : runs_)
+      for (const undo::FolderChanges& folder : run.record.folders) {
+        if (folder.putBack || !ascii::EqualIgnoringCase(folder.name, language)) continue;
+        for (const std::string& f : folder.newFolders)
+          if (PathKey(f) == PathKey(rel)) return true;
+      }
+    return false;
+  }
+
+ private:
+  std::vector<Run> runs_;
+};
+
+class Planned final : public CopyWatcher {
+ public:
+  std::vector<std::pair<std::string, std::string>> files;
+  void fileCopied(const std::string& from, const std::string& to, const Status& result) override {
+    if (result) files.emplace_back(from, to);
+  }
+};
+
+// The entry's value, or nothing when there is no such entry: two reads with different defaults
+// tell them apart.
+std::optional<std::string> EntryValue(Profile& profile, const std::string& section,
+                                      const std::string& key, const std::string& file) {
+  constexpr std::uint32_t kSize = 64 * 1024;
+  std::unique_ptr<char[]> buffer(new char[kSize]);
+  const auto read = [&](const char* def) {
+    const std::uint32_t n =
+        profile.getString(toAnsi(section), toAnsi(key), def, buffer.get(), kSize, file);
+    return std::string(buffer.get(), n < kSize ? n : kSize - 1);
+  };
+  const std::string first = read("0");
+  if (first != read("1")) return std::nullopt;
+  return fromAnsi(first);
+}
+
+// Whether the INI text has one entry at most: lines that are not blank, a comment or a section
+// header.
+bool AtMostOneEntry(std::string_view text) {
+  int entries = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos || line[first] == ';' || line[first] == '[') continue;
+    ++entries;
+  }
+  return entries <= 1;
+}
+
+class FolderUndo {
+ public:
+  FolderUndo(Services& s, const History& history, const SubFolder& language,
+             UninstallReport& report)
+      : s_(s), history_(history), language_(language), report_(report) {}
+
+  // Takes the package's file `to` away, or brings back the newest kept copy of it.
+  Status removeOrRestore(const std::string& to, const std::string& rel) {
+    std::string kept;
+    const FileChange* change = history_.file(language_.name, rel, kept);
+    if (change == nullptr || !change->replaced) return s_.fs.removeFile(to);
+    FileDigest digest;
+    if (!s_.fs.fileExists(kept) || !undo::Digest(s_.fs, kept, digest) ||
+        !(digest == change->kept)) {
+      note(to, "a cópia de segurança " + kept + " falta ou não confere com o registro");
+      return Status::success();
+    }
+    return s_.fs.restoreFile(kept, to);
+  }
+
+  // Whether the file is the kept copy that an uninstall brought back already.
+  bool restoredAlready(const std::string& to, const std::string& rel) {
+    std::string kept;
+    const FileChange* change = history_.file(language_.name, rel, kept);
+    FileDigest digest;
+    return change != nullptr && change->replaced && undo::Digest(s_.fs, to, digest) &&
+           digest == change->kept;
+  }
+
+  // Gives the entry its recorded old value back, or removes it; `emptied`: the file may go
+  // with it, when the installation made it and this is its only entry.
+  Status undoEntry(const std::string& section, const std::string& key, const std::string& file,
+                   bool fileMayGo) {
+    const EntryChange* change = history_.entry(file, section, key);
+    if (change != nullptr && change->old)
+      return TryWriteIniValue(s_.profile, section, key, *change->old, file);
+    std::string text;
+    if (fileMayGo && s_.fs.readFile(file, text) && AtMostOneEntry(text))
+      return s_.fs.removeFile(file);
+    return TryRemoveIniValue(s_.profile, section, key, file);
+  }
+
+  void note(const std::string& path, const std::string& why) {
+    report_.notes.push_back("instalador: mantido " + path + ": " + why + ".");
+  }
+
+ private:
+  Services& s_;
+  const History& history_;
+  const SubFolder& language_;
+  UninstallReport& report_;
+};
+
+std::string Inner(const std::string& base, const std::string& path) {
+  return path.size() > base.size() + 1 ? path.substr(base.size() + 1) : std::string();
+}
+
+Status UninstallLanguageFolder(Services& s, const History& history,
+                               const std::string& packageFolder, const std::string& version,
+                               const SubFolder& language, const InstallSettings& settings,
+                               UninstallReport& report) {
+  FolderUndo undo(s, history, language, report);
+  Planned plan;
+  if (Status st =
+          s.fs.copyFolderWatched(package::ScriptsFolder(packageFolder), language.path, plan, true);
+      !st)
+    return st;
+
+  for (const auto& [from, to] : plan.files) {
+    if (!s.fs.fileExists(to)) continue;
+    const std::string rel = Inner(language.path, to);
+    bool same = false;
+    if (Status st = undo::SameBytes(s.fs, from, to, same); !st) return st;
+    if (!same) {
+      if (!undo.restoredAlready(to, rel))
+        undo.note(to, "não tem os bytes do pacote (foi alterado depois da instalação)");
+      continue;
+    }
+    report.found = true;
+    if (Status st = undo.removeOrRestore(to, rel); !st) return st;
+  }
+
+  const std::string shared =
+      jaws::SharedLanguageFolder(s.env.get("allusersprofile"), version, language.name);
+  const std::string configNames = jaws::ConfigNamesFile(shared);
+  if (settings.modifyScriptName && s.fs.fileExists(configNames) &&
+      CheckConfigNamesKey(settings.application, "")) {
+    const std::optional<std::string> value =
+        EntryValue(s.profile, jaws::kConfigNamesSection, settings.application, configNames);
+    if (value == settings.scriptName) {
+      report.found = true;
+      if (Status st =
+              undo.undoEntry(jaws::kConfigNamesSection, settings.application, configNames, false);
+          !st)
+        return st;
+    }
+  }
+
+  const std::string defaultJsb = package::Join(language.path, jaws::kDefaultJsb);
+  const std::string packageScript = package::DefaultScriptPath(packageFolder);
+  bool ours = false;
+  if (s.fs.fileExists(defaultJsb) && s.fs.fileExists(packageScript)) {
+    if (Status st = undo::SameBytes(s.fs, packageScript, defaultJsb, ours); !st) return st;
+  }
+  if (ours) {
+    report.found = true;
+    // Default.jsb goes first: it is never left without the two files it relies on.
+    for (std::string_view name : {jaws::kDefaultJsb, jaws::kKeptSharedJsb, jaws::kKeptSharedJsd}) {
+      const std::string path = package::Join(language.path, name);
+      if (!s.fs.fileExists(path)) continue;
+      if (Status st = undo.removeOrRestore(path, std::string(name)); !st) return st;
+    }
+    const std::string keyMap = package::Join(language.path, jaws::kKeyMapFile);
+    if (EntryValue(s.profile, jaws::kKeyMapSection, jaws::kKeyMapKey, keyMap) ==
+        std::string(jaws::kKeyMapValue)) {
+      std::string kept;
+      const FileChange* made = history.file(language.name, std::string(jaws::kKeyMapFile), kept);
+      if (Status st = undo.undoEntry(jaws::kKeyMapSection, jaws::kKeyMapKey, keyMap,
+                                     made != nullptr && !made->replaced);
+          !st)
+        return st;
+    }
+  }
+
+  // The package's folders, deepest first: those the installation made go when nothing is left
+  // in them.
+  std::vector<std::string> folders;
+  for (const auto& [from, to] : plan.files)
+    for (std::string f = Parent(to); f.size() > language.path.size(); f = Parent(f))
+      if (std::find(folders.begin(), folders.end(), f) == folders.end()) folders.push_back(f);
+  std::sort(folders.begin(), folders.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& folder : folders) {
+    bool empty = false;
+    if (!s.fs.folderExists(folder) ||
+        !history.madeFolder(language.name, Inner(language.path, folder)))
+      continue;
+    if (Status st = s.fs.folderIsEmpty(folder, empty); !st || !empty) continue;
+    if (Status st = s.fs.removeFolder(folder); !st) return st;
+  }
+  return Status::success();
+}
+
+}  // namespace
+
+Status RunUninstall(Services services, const std::string& packageFolder,
+                    const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
+                    std::int16_t versionCount, UninstallReport& report) {
+  if (services.fs.pathExists(setupIniPath)) {
+    std::string bytes;
+    if (Status st = services.fs.readFile(setupIniPath, bytes); !st) return st;
+  }
+  const InstallSettings settings = ReadInstallSettings(services.profile, setupIniPath);
+  const std::string appData = services.env.get("appdata");
+  const std::size_t visited =
+      versionCount <= 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(versionCount), 4);
+  for (std::size_t i = 0; i < visited; ++i) {
+    if (boxes[i].value != 0 && !IsSingleFolderName(boxes[i].caption))
+      return Status::failure(jaws::UserSettingsFolder(appData, boxes[i].caption),
+                             "Nome de versão do JAWS inválido: \"" + boxes[i].caption + "\".");
+  }
+
+  // The same lock as an installation's, for the whole run: what is looked at is what is changed.
+  std::unique_ptr<FileLock> lock;
+  if (Status st = services.fs.lockFile(jaws::InstallLockFile(appData), lock); !st) return st;
+
+  for (std::size_t i = 0; i < visited; ++i) {
+    if (boxes[i].value == 0) continue;
+    const std::string settingsFolder = jaws::UserSettingsFolder(appData, boxes[i].caption);
+    if (!services.fs.folderExists(settingsFolder)) continue;
+    std::vector<SubFolder> subFolders;
+    if (Status st = services.fs.subFolders(settingsFolder, subFolders); !st) return st;
+    History history;
+    if (Status st = history.load(services.fs, settingsFolder, report.notes); !st) return st;
+    for (const SubFolder& folder : subFolders) {
+      if (!jaws::IsLanguageFolderName(folder.name)) continue;
+      if (Status st = UninstallLanguageFolder(services, history, packageFolder, boxes[i].caption,
+                                              folder, settings, report);
+          !st)
+        return st;
+    }
+  }
+  return Status::success();
+}
+
+}  // namespace inst

@@ -1,0 +1,239 @@
+#include "undo/keeper.h"
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <utility>
+
+#include "platform/code_page.h"
+#include "platform/windows_path.h"
+#include "settings/ini_access.h"
+#include "text/ascii.h"
+
+namespace inst::undo {
+namespace {
+
+std::string Parent(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+// Lists what a folder copy would write, writing nothing.
+class Planned final : public CopyWatcher {
+ public:
+  std::vector<std::pair<std::string, std::string>> files;
+  void fileCopied(const std::string& from, const std::string& to, const Status& result) override {
+    if (result) files.emplace_back(from, to);
+  }
+};
+
+}  // namespace
+
+std::string StampNow() {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* utc = std::gmtime(&now);
+  char text[32] = "00000000-000000";
+  if (utc != nullptr)
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", utc->tm_year + 1900,
+                  utc->tm_mon + 1, utc->tm_mday, utc->tm_hour, utc->tm_min, utc->tm_sec);
+  return text;
+}
+
+Keeper::Keeper(Services services, std::string stamp) : s_(services), stamp_(std::move(stamp)) {}
+
+void Keeper::enter(const std::string& settingsFolder, const SubFolder& language) {
+  Version& version = versions_[ascii::Upper(settingsFolder)];
+  if (version.stampFolder.empty()) {
+    // A stamp folder of an earlier run in the same second is never written into.
+    const std::string base = ShownChild(ShownBase(settingsFolder), std::string(kBackupFolder));
+    std::string folder = ShownChild(base, stamp_);
+    for (int n = 2; s_.fs.pathExists(folder); ++n)
+      folder = ShownChild(base, stamp_ + "-" + std::to_string(n));
+    version.stampFolder = folder;
+    version.record.started = stamp_;
+  }
+  version_ = &version;
+  language_ = language;
+  version.record.folders.push_back(FolderChanges{language.name, language.path, {}, {}, {}, false});
+  folderIndex_ = version.record.folders.size() - 1;
+  undo_.clear();
+}
+
+std::string Keeper::inner(const std::string& path) const {
+  const std::string& base = language_.path;
+  if (path.size() <= base.size() + 1 || !IsPathSeparator(path[base.size()]) ||
+      !ascii::EqualIgnoringCase(std::string_view(path).substr(0, base.size()), base))
+    return "";
+  return path.substr(base.size() + 1);
+}
+
+Status Keeper::save() {
+  if (Status st = s_.fs.makeFolders(version_->stampFolder); !st) return st;
+  return s_.fs.writeFile(ShownChild(version_->stampFolder, std::string(kRecordFile)),
+                         FormatRecord(version_->record));
+}
+
+Keeper::Kind Keeper::kindOf(const std::string& path) {
+  const std::string folder = Parent(path);
+  auto listing = listings_.find(ascii::Upper(folder));
+  if (listing == listings_.end()) {
+    std::vector<FolderEntry> entries;
+    std::optional<std::map<std::string, FolderEntry::Kind>> names;
+    if (s_.fs.listEntries(folder, folder, entries)) {
+      names.emplace();
+      for (const FolderEntry& e : entries) names->emplace(ascii::Upper(e.name), e.kind);
+    } else if (!s_.fs.pathExists(folder)) {
+      names.emplace();  // nothing is in a folder that is not there
+    }
+    listing = listings_.emplace(ascii::Upper(folder), std::move(names)).first;
+  }
+  if (listing->second) {
+    auto entry = listing->second->find(ascii::Upper(path.substr(folder.size() + 1)));
+    if (entry == listing->second->end()) return Kind::Missing;
+    if (entry->second == FolderEntry::Kind::File) return Kind::File;
+    if (entry->second == FolderEntry::Kind::Folder) return Kind::Folder;
+    if (entry->second == FolderEntry::Kind::Other) return Kind::Other;
+  }
+  // A link, or a folder that cannot be listed: as the file system resolves it.
+  if (s_.fs.fileExists(path)) return Kind::File;
+  if (s_.fs.folderExists(path)) return Kind::Folder;
+  return s_.fs.pathExists(path) ? Kind::Other : Kind::Missing;
+}
+
+Status Keeper::keepFile(const std::string& source, const std::string& destination) {
+  const std::string rel = inner(destination);
+  if (rel.empty()) return Status::success();  // never outside the language folder
+  // The folders the copy will make, parents first, so that undoing removes the deepest first.
+  std::vector<std::string> missing;
+  for (std::string folder = Parent(destination); inner(folder).size() > 0;
+       folder = Parent(folder)) {
+    if (kindOf(folder) == Kind::Folder) break;
+    missing.insert(missing.begin(), folder);
+  }
+  for (const std::string& folder : missing) {
+    bool known = false;
+    for (const std::string& f : changes().newFolders)
+      known |= ascii::EqualIgnoringCase(f, inner(folder));
+    if (known) continue;
+    changes().newFolders.push_back(inner(folder));
+    undo_.push_back({Undo::RemoveFolder, folder, {}, {}});
+  }
+  if (const Kind kind = kindOf(destination); kind != Kind::File) {
+    // Nothing there, or something that is no file and that the copy will refuse.
+    if (kind != Kind::Missing) return Status::success();
+    changes().files.push_back({false, rel, {}});
+    undo_.push_back({Undo::Remove, destination, {}, {}});
+    return Status::success();
+  }
+  bool same = false;
+  if (Status st = SameBytes(s_.fs, source, destination, same); !st) return st;
+  if (same) return Status::success();
+  const std::string kept = ShownChild(ShownChild(version_->stampFolder, language_.name), rel);
+  if (Status st = s_.fs.makeFolders(Parent(kept)); !st) return st;
+  if (Status st = s_.fs.backupFile(destination, kept); !st) return st;
+  FileDigest digest;
+  if (Status st = Digest(s_.fs, kept, digest); !st) return st;
+  changes().files.push_back({true, rel, digest});
+  undo_.push_back({Undo::Restore, destination, kept, {}});
+  return Status::success();
+}
+
+Status Keeper::beforeCopyFolder(const std::string& source) {
+  listings_.clear();
+  Planned plan;
+  if (Status st = s_.fs.copyFolderWatched(source, language_.path, plan, true); !st) return st;
+  const std::size_t before = undo_.size();
+  for (const auto& [from, to] : plan.files)
+    if (Status st = keepFile(from, to); !st) return st;
+  return undo_.size() == before ? Status::success() : save();
+}
+
+Status Keeper::beforeCopyFile(const std::string& source, const std::string& destination) {
+  listings_.clear();
+  const std::size_t before = undo_.size();
+  if (Status st = keepFile(source, destination); !st) return st;
+  return undo_.size() == before ? Status::success() : save();
+}
+
+Status Keeper::beforeWrite(const std::string& section, const std::string& key,
+                           const std::string& value, const std::string& file) {
+  // Two reads with different defaults tell a missing entry from one that holds the default.
+  constexpr std::uint32_t kSize = 64 * 1024;
+  std::unique_ptr<char[]> buffer(new char[kSize]);
+  const auto read = [&](const char* def) {
+    const std::uint32_t n =
+        s_.profile.getString(toAnsi(section), toAnsi(key), def, buffer.get(), kSize, file);
+    return std::string(buffer.get(), n < kSize ? n : kSize - 1);
+  };
+  const std::string first = read("0"), second = read("1");
+  std::optional<std::string> old;
+  if (first == second) old = fromAnsi(first);
+  if (old == value) return Status::success();
+
+  std::optional<std::string> bytes;
+  if (s_.fs.fileExists(file)) {
+    std::string text;
+    if (Status st = s_.fs.readFile(file, text); !st) return st;
+    bytes = std::move(text);
+  } else if (s_.fs.pathExists(file)) {
+    return Status::success();  // no file: the write refuses it and changes nothing
+  } else if (!inner(file).empty()) {
+    changes().files.push_back({false, inner(file), {}});
+  }
+  changes().entries.push_back({file, section, key, old});
+  undo_.push_back({Undo::Rewrite, file, {}, std::move(bytes)});
+  return save();
+}
+
+std::string Keeper::putBack() {
+  if (version_ == nullptr) return "";
+  Status failed = Status::success();
+  for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) {
+    Status st = Status::success();
+    switch (undo->kind) {
+      case Undo::Restore: {
+        bool same = false;
+        if (!s_.fs.fileExists(undo->path) || !SameBytes(s_.fs, undo->path, undo->backup, same) ||
+            !same)
+          st = s_.fs.restoreFile(undo->backup, undo->path);
+        break;
+      }
+      case Undo::Remove:
+        st = s_.fs.removeFile(undo->path);
+        break;
+      case Undo::RemoveFolder:
+        if (s_.fs.folderExists(undo->path)) st = s_.fs.removeFolder(undo->path);
+        break;
+      case Undo::Rewrite:
+        if (!undo->bytes) {
+          st = s_.fs.removeFile(undo->path);
+        } else if (std::string now; !s_.fs.readFile(undo->path, now) || now != *undo->bytes) {
+          st = s_.fs.writeFile(undo->path, *undo->bytes);
+        }
+        break;
+    }
+    if (!st && failed) failed = st;
+  }
+  if (failed) {
+    undo_.clear();
+    if (!changes().files.empty() || !changes().entries.empty() || !changes().newFolders.empty()) {
+      changes().putBack = true;
+      // The record is only a guide to what is kept; a failure to mark it leaves the folder as
+      // it is now, and the uninstall checks every file by its bytes anyway.
+      (void)save();
+    }
+    return "A pasta " + language_.path + " foi deixada como estava antes da instalação.";
+  }
+  std::string line = "Não foi possível deixar a pasta " + language_.path +
+                     " como estava antes da instalação: " + failed.path() + ": " + failed.reason() +
+                     ".";
+  if (s_.fs.folderExists(version_->stampFolder))
+    line += " O que ela tinha antes está guardado em " + version_->stampFolder + ".";
+  return line;
+}
+
+void Keeper::leave() {
+  undo_.clear();
+}
+
+}  // namespace inst::undo

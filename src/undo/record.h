@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "text/status.h"
+
+// What an installation changed, as it keeps it in the backup folder beside the user's settings:
+// the files it replaced (copied beside the record), the files and folders it created, and the
+// INI entries it wrote with the values they had. The uninstall and the put-back of a failed
+// language folder read nothing else.
+namespace inst::undo {
+
+inline constexpr std::string_view kBackupFolder = "instalador-backup";
+inline constexpr std::string_view kRecordFile = "instalador-backup.ini";
+
+// A file's size and a 64-bit FNV-1a hash of its bytes: enough to tell a kept copy that was
+// damaged or edited from the one the installation made.
+struct FileDigest {
+  std::uint64_t size = 0;
+  std::uint64_t hash = 0;
+  bool operator==(const FileDigest&) const = default;
+};
+Status Digest(FileSystem& fs, const std::string& path, FileDigest& out);
+// Whether two files hold the same bytes, compared byte for byte.
+Status SameBytes(FileSystem& fs, const std::string& a, const std::string& b, bool& same);
+
+struct FileChange {
+  bool replaced = false;  // else created: there was no file of that name
+  std::string path;       // inside the language folder, "\" between components
+  FileDigest kept;        // of the copy kept, when replaced
+};
+
+struct EntryChange {
+  std::string file;  // full path of the INI file
+  std::string section, key;
+  std::optional<std::string> old;  // nullopt: there was no such entry
+};
+
+struct FolderChanges {
+  std::string name;  // the language folder's name as the file system spells it
+  std::string path;  // its full path
+  std::vector<FileChange> files;
+  std::vector<std::string> newFolders;  // inside the language folder, parents first
+  std::vector<EntryChange> entries;
+  // The run failed in this folder and put it back as it was: nothing here is the run's any more.
+  bool putBack = false;
+};
+
+struct RunRecord {
+  std::string started;  // the stamp
+  std::vector<FolderChanges> folders;
+  bool empty() const;
+};
+
+std::string FormatRecord(const RunRecord& record);
+// Reads what it can; each line it cannot trust is named in `skipped`.
+RunRecord ParseRecord(std::string_view text, std::vector<std::string>& skipped);
+
+// A path inside a language folder that stays inside it: relative, no "." or ".." component.
+bool IsInnerPath(std::string_view path);
+
+}  // namespace inst::undo

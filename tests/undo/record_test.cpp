@@ -1,0 +1,62 @@
+// The backups' record: what one run writes, the uninstall reads back whole; a damaged or
+// hand-edited line is named and left out, and no path read from it leaves its language folder.
+#include <gtest/gtest.h>
+
+#include "undo/record.h"
+
+namespace inst::undo {
+namespace {
+
+TEST(Record, ReadsBackWhatItWrites) {
+  RunRecord record{"20261207-195306", {}};
+  record.folders.push_back(
+      {"PTB",
+       "C:\\Users\\ana\\AppData\\Roaming\\Freedom Scientific\\JAWS\\2025\\Settings\\PTB",
+       {{true, "notepad.jss", {12, 0xcbf29ce484222325ull}}, {false, "sub\\50% novo\nnome.jsb", {}}},
+       {"sub"},
+       {{"C:\\ProgramData\\confignames.ini", "ConfigNames", "notepad", std::nullopt},
+        {"C:\\x\\Default.jkm", "Common Keys", "windows+backspace", "a=b;%c"}},
+       true});
+  std::vector<std::string> skipped;
+  const RunRecord back = ParseRecord(FormatRecord(record), skipped);
+  EXPECT_TRUE(skipped.empty());
+  ASSERT_EQ(back.folders.size(), 1u);
+  const FolderChanges& f = back.folders[0];
+  EXPECT_EQ(back.started, record.started);
+  EXPECT_EQ(f.path, record.folders[0].path);
+  ASSERT_EQ(f.files.size(), 2u);
+  EXPECT_TRUE(f.files[0].replaced);
+  EXPECT_EQ(f.files[0].kept, record.folders[0].files[0].kept);
+  EXPECT_EQ(f.files[1].path, "sub\\50% novo\nnome.jsb");
+  EXPECT_EQ(f.newFolders, std::vector<std::string>{"sub"});
+  ASSERT_EQ(f.entries.size(), 2u);
+  EXPECT_FALSE(f.entries[0].old);
+  EXPECT_EQ(f.entries[1].old, "a=b;%c");
+  EXPECT_TRUE(f.putBack);
+}
+
+TEST(Record, LeavesOutWhatItCannotTrust) {
+  const std::string text =
+      "[PTB]\r\nFolder=C:\\PTB\r\n"
+      "Replaced1=12 00000000000000ff ok.jss\r\n"
+      "Replaced2=12 nothex bad.jss\r\n"           // a hash that is none
+      "Replaced3=12 ff ..\\..\\escape.jss\r\n"    // out of the language folder
+      "Created1=C:\\Windows\\win.ini\r\n"         // an absolute path
+      "NewFolder1=sub\\.\\x\r\n"                  // a "." component
+      "Entry1=C:\\c.ini\r\nEntry1.Section=S\r\n"  // no key: the entry is incomplete
+      "Surprise=1\r\n"
+      "Created2=bad%zzescape\r\n"
+      "Created3=fine.txt\r\n";
+  std::vector<std::string> skipped;
+  const RunRecord record = ParseRecord(text, skipped);
+  ASSERT_EQ(record.folders.size(), 1u);
+  ASSERT_EQ(record.folders[0].files.size(), 2u);
+  EXPECT_EQ(record.folders[0].files[0].path, "ok.jss");
+  EXPECT_EQ(record.folders[0].files[1].path, "fine.txt");
+  EXPECT_TRUE(record.folders[0].newFolders.empty());
+  EXPECT_TRUE(record.folders[0].entries.empty());
+  EXPECT_EQ(skipped.size(), 7u);
+}
+
+}  // namespace
+}  // namespace inst::undo
