@@ -36,12 +36,16 @@ Status CheckConfigNamesKey(const std::string& application, const std::string& se
   return Status::success();
 }
 
+namespace {
+
 // The version name comes from a folder listing, but on POSIX a name may hold "\" and the paths
 // built from it would then climb out of the JAWS settings trees.
 bool IsSingleFolderName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of("\\/") == std::string_view::npos;
 }
+
+}  // namespace
 
 InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath) {
   InstallSettings s;
@@ -53,33 +57,40 @@ InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIn
   return s;
 }
 
-Status RunInstall(InstallServices services, const std::string& packageFolder,
-                  const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
-                  std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage,
-                  const std::string& stamp) {
+Status ReadRunInputs(Services& services, const std::string& setupIniPath,
+                     const std::array<VersionBox, 4>& boxes, std::int16_t versionCount,
+                     RunInputs& out) {
   // A Setup.ini that is there but cannot be read as a file (a folder, a pipe, a device, a huge
-  // file) would read as empty: the installation would do what nobody asked for.
+  // file) would read as empty: the run would do what nobody asked for.
   if (services.fs.pathExists(setupIniPath)) {
     std::string bytes;
     if (Status st = services.fs.readFile(setupIniPath, bytes); !st) return st;
   }
-  const InstallSettings settings = ReadInstallSettings(services.profile, setupIniPath);
-  const std::string appData = services.env.get("appdata");
-
-  const std::size_t visited =
+  out.settings = ReadInstallSettings(services.profile, setupIniPath);
+  out.appData = services.env.get("appdata");
+  out.visited =
       versionCount <= 0 ? 0 : std::min(static_cast<std::size_t>(versionCount), kCheckboxCount);
+  for (std::size_t i = 0; i < out.visited; ++i) {
+    if (boxes[i].value != 0 && !IsSingleFolderName(boxes[i].caption))
+      return Status::failure(jaws::UserSettingsFolder(out.appData, boxes[i].caption),
+                             "Nome de versão do JAWS inválido: \"" + boxes[i].caption + "\".");
+  }
+  return Status::success();
+}
 
+Status RunInstall(InstallServices services, const std::string& packageFolder,
+                  const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
+                  std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage,
+                  const std::string& stamp) {
   // Everything that can be refused without touching a file is refused before the first copy,
   // so bad input never leaves a half-done install behind.
+  RunInputs in;
+  if (Status st = ReadRunInputs(services, setupIniPath, boxes, versionCount, in); !st) return st;
+  const InstallSettings& settings = in.settings;
+  const std::string& appData = in.appData;
+  const std::size_t visited = in.visited;
   if (settings.modifyScriptName) {
     if (Status st = CheckConfigNamesKey(settings.application, setupIniPath); !st) return st;
-  }
-  for (std::size_t i = 0; i < visited; ++i) {
-    if (boxes[i].value == 0) continue;
-    if (!IsSingleFolderName(boxes[i].caption)) {
-      return Status::failure(jaws::UserSettingsFolder(appData, boxes[i].caption),
-                             "Nome de versão do JAWS inválido: \"" + boxes[i].caption + "\".");
-    }
   }
 
   // Taken before the first change, held to the end: two runs for the same user never meet in

@@ -33,11 +33,21 @@ struct InstallSettings {
 // beginning with "[" or ";" (after blanks). The failure names `setupIniPath`.
 Status CheckConfigNamesKey(const std::string& application, const std::string& setupIniPath);
 
-// A version name that names one folder: the paths built from it stay in the JAWS settings trees.
-bool IsSingleFolderName(std::string_view name);
-
 // Reads Application, ScriptName, ModifyScriptName and Extras, in that order.
 InstallSettings ReadInstallSettings(Profile& profile, const std::string& setupIniPath);
+
+// What an installation and an uninstall take in before any file is touched: Setup.ini, read as a
+// regular file, and its four settings; the user's settings root; how many boxes are visited (below
+// both versionCount and 4). A ticked version whose name would lead out of the JAWS settings trees
+// is refused.
+struct RunInputs {
+  InstallSettings settings;
+  std::string appData;
+  std::size_t visited = 0;
+};
+Status ReadRunInputs(Services& services, const std::string& setupIniPath,
+                     const std::array<VersionBox, 4>& boxes, std::int16_t versionCount,
+                     RunInputs& out);
 
 // A chosen version whose settings folder holds none of the language folders (JAWS not yet
 // started by this user): it gets nothing.

@@ -6,10 +6,10 @@
 
 #include "jaws/layout.h"
 #include "package/layout.h"
-#include "platform/code_page.h"
 #include "platform/windows_path.h"
 #include "settings/ini_access.h"
 #include "text/ascii.h"
+#include "text/lines.h"
 #include "undo/record.h"
 
 namespace inst {
@@ -146,33 +146,14 @@ class Planned final : public CopyWatcher {
   }
 };
 
-// The entry's value, or nothing when there is no such entry: two reads with different defaults
-// tell them apart.
-std::optional<std::string> EntryValue(Profile& profile, const std::string& section,
-                                      const std::string& key, const std::string& file) {
-  constexpr std::uint32_t kSize = 64 * 1024;
-  std::unique_ptr<char[]> buffer(new char[kSize]);
-  const auto read = [&](const char* def) {
-    const std::uint32_t n =
-        profile.getString(toAnsi(section), toAnsi(key), def, buffer.get(), kSize, file);
-    return std::string(buffer.get(), n < kSize ? n : kSize - 1);
-  };
-  const std::string first = read("0");
-  if (first != read("1")) return std::nullopt;
-  return fromAnsi(first);
-}
-
 // Whether the INI text has one entry at most: lines that are not blank, a comment or a section
 // header.
 bool AtMostOneEntry(std::string_view text) {
   int entries = 0;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    const std::size_t first = line.find_first_not_of(" \t\r");
+    const std::string_view line = NextLine(text, start);
+    const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string_view::npos || line[first] == ';' || line[first] == '[') continue;
     ++entries;
   }
@@ -267,7 +248,7 @@ Status UninstallLanguageFolder(Services& s, const History& history,
   if (settings.modifyScriptName && s.fs.fileExists(configNames) &&
       CheckConfigNamesKey(settings.application, "")) {
     const std::optional<std::string> value =
-        EntryValue(s.profile, jaws::kConfigNamesSection, settings.application, configNames);
+        ReadIniEntry(s.profile, jaws::kConfigNamesSection, settings.application, configNames);
     if (value == settings.scriptName) {
       report.found = true;
       if (Status st =
@@ -292,7 +273,7 @@ Status UninstallLanguageFolder(Services& s, const History& history,
       if (Status st = undo.removeOrRestore(path, std::string(name)); !st) return st;
     }
     const std::string keyMap = package::Join(language.path, jaws::kKeyMapFile);
-    if (EntryValue(s.profile, jaws::kKeyMapSection, jaws::kKeyMapKey, keyMap) ==
+    if (ReadIniEntry(s.profile, jaws::kKeyMapSection, jaws::kKeyMapKey, keyMap) ==
         std::string(jaws::kKeyMapValue)) {
       std::string kept;
       const FileChange* made = history.file(language.name, std::string(jaws::kKeyMapFile), kept);
@@ -327,19 +308,11 @@ Status UninstallLanguageFolder(Services& s, const History& history,
 Status RunUninstall(Services services, const std::string& packageFolder,
                     const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                     std::int16_t versionCount, UninstallReport& report) {
-  if (services.fs.pathExists(setupIniPath)) {
-    std::string bytes;
-    if (Status st = services.fs.readFile(setupIniPath, bytes); !st) return st;
-  }
-  const InstallSettings settings = ReadInstallSettings(services.profile, setupIniPath);
-  const std::string appData = services.env.get("appdata");
-  const std::size_t visited =
-      versionCount <= 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(versionCount), 4);
-  for (std::size_t i = 0; i < visited; ++i) {
-    if (boxes[i].value != 0 && !IsSingleFolderName(boxes[i].caption))
-      return Status::failure(jaws::UserSettingsFolder(appData, boxes[i].caption),
-                             "Nome de versão do JAWS inválido: \"" + boxes[i].caption + "\".");
-  }
+  RunInputs in;
+  if (Status st = ReadRunInputs(services, setupIniPath, boxes, versionCount, in); !st) return st;
+  const InstallSettings& settings = in.settings;
+  const std::string& appData = in.appData;
+  const std::size_t visited = in.visited;
 
   // The same lock as an installation's, for the whole run: what is looked at is what is changed.
   std::unique_ptr<FileLock> lock;

@@ -20,6 +20,20 @@ std::string ReadIniValue(Profile& profile, const std::string& section, const std
   return fromAnsi(buffer);
 }
 
+std::optional<std::string> ReadIniEntry(Profile& profile, const std::string& section,
+                                        const std::string& key, const std::string& path) {
+  constexpr std::uint32_t kSize = 64 * 1024;
+  std::string buffer(kSize, '\0');
+  const auto read = [&](const char* def) {
+    const std::uint32_t n =
+        profile.getString(toAnsi(section), toAnsi(key), def, buffer.data(), kSize, path);
+    return buffer.substr(0, std::min(n, kSize - 1));
+  };
+  const std::string first = read("0");
+  if (first != read("1")) return std::nullopt;
+  return fromAnsi(first);
+}
+
 std::int16_t WriteIniValue(Profile& profile, const std::string& section, const std::string& key,
                            const std::string& value, const std::string& path) {
   (void)TryWriteIniValue(profile, section, key, value, path);

@@ -2,10 +2,8 @@
 
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <utility>
 
-#include "platform/code_page.h"
 #include "platform/windows_path.h"
 #include "settings/ini_access.h"
 #include "text/ascii.h"
@@ -157,17 +155,7 @@ Status Keeper::beforeCopyFile(const std::string& source, const std::string& dest
 
 Status Keeper::beforeWrite(const std::string& section, const std::string& key,
                            const std::string& value, const std::string& file) {
-  // Two reads with different defaults tell a missing entry from one that holds the default.
-  constexpr std::uint32_t kSize = 64 * 1024;
-  std::unique_ptr<char[]> buffer(new char[kSize]);
-  const auto read = [&](const char* def) {
-    const std::uint32_t n =
-        s_.profile.getString(toAnsi(section), toAnsi(key), def, buffer.get(), kSize, file);
-    return std::string(buffer.get(), n < kSize ? n : kSize - 1);
-  };
-  const std::string first = read("0"), second = read("1");
-  std::optional<std::string> old;
-  if (first == second) old = fromAnsi(first);
+  const std::optional<std::string> old = ReadIniEntry(s_.profile, section, key, file);
   if (old == value) return Status::success();
 
   std::optional<std::string> bytes;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "text/ascii.h"
+#include "text/lines.h"
 
 namespace inst::undo {
 namespace {
@@ -211,11 +212,7 @@ RunRecord ParseRecord(std::string_view text, std::vector<std::string>& skipped) 
 
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string_view line = NextLine(text, start);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       finishFolder();
