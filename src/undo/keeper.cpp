@@ -55,6 +55,7 @@ void Keeper::enter(const std::string& settingsFolder, const SubFolder& language)
   version.record.folders.push_back(FolderChanges{language.name, language.path, {}, {}, {}, false});
   folderIndex_ = version.record.folders.size() - 1;
   undo_.clear();
+  newFolders_.clear();
 }
 
 std::string Keeper::inner(const std::string& path) const {
@@ -66,9 +67,13 @@ std::string Keeper::inner(const std::string& path) const {
 }
 
 Status Keeper::save() {
-  if (Status st = s_.fs.makeFolders(version_->stampFolder); !st) return st;
-  return s_.fs.writeFile(ShownChild(version_->stampFolder, std::string(kRecordFile)),
-                         FormatRecord(version_->record));
+  if (!version_->made) {
+    if (Status st = s_.fs.makeFolders(version_->stampFolder); !st) return st;
+    version_->made = true;
+  }
+  return s_.fs.writeFile(
+      ShownChild(version_->stampFolder, std::string(kRecordFile)),
+      FormatHeader(version_->record.started) + version_->done + FormatFolder(changes()));
 }
 
 Keeper::Kind Keeper::kindOf(const std::string& path) {
@@ -103,16 +108,13 @@ Status Keeper::keepFile(const std::string& source, const std::string& destinatio
   if (rel.empty()) return Status::success();  // never outside the language folder
   // The folders the copy will make, parents first, so that undoing removes the deepest first.
   std::vector<std::string> missing;
-  for (std::string folder = Parent(destination); inner(folder).size() > 0;
+  for (std::string folder = Parent(destination); folder.size() > language_.path.size() + 1;
        folder = Parent(folder)) {
     if (kindOf(folder) == Kind::Folder) break;
     missing.insert(missing.begin(), folder);
   }
   for (const std::string& folder : missing) {
-    bool known = false;
-    for (const std::string& f : changes().newFolders)
-      known |= ascii::EqualIgnoringCase(f, inner(folder));
-    if (known) continue;
+    if (!newFolders_.insert(ascii::Upper(folder)).second) continue;
     changes().newFolders.push_back(inner(folder));
     undo_.push_back({Undo::RemoveFolder, folder, {}, {}});
   }
@@ -221,6 +223,7 @@ std::string Keeper::putBack() {
 }
 
 void Keeper::leave() {
+  if (version_ != nullptr) version_->done += FormatFolder(changes());
   undo_.clear();
 }
 

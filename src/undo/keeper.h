@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ class Keeper {
   struct Version {
     std::string stampFolder;
     RunRecord record;
+    bool made = false;  // the stamp folder
+    // The record's text of the folders completed before the current one: each save writes the
+    // whole record, and a record of thousands of files is not formatted again for every change.
+    std::string done;
   };
   struct Undo {
     enum Kind { Restore, Remove, RemoveFolder, Rewrite } kind;
@@ -66,6 +71,7 @@ class Keeper {
   std::size_t folderIndex_ = 0;
   SubFolder language_;
   std::vector<Undo> undo_;
+  std::set<std::string> newFolders_;  // upper-cased, of the current language folder
   // Listings by upper-cased folder path: upper-cased names and what they are; nullopt where the
   // folder could not be listed.
   std::map<std::string, std::optional<std::map<std::string, FolderEntry::Kind>>> listings_;

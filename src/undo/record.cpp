@@ -149,39 +149,44 @@ bool IsInnerPath(std::string_view path) {
   return true;
 }
 
-std::string FormatRecord(const RunRecord& record) {
-  std::string out =
-      "; instalador: o que esta instalação mudou. Os arquivos que ela substituiu estão "
-      "guardados\r\n"
-      "; ao lado deste, cada um na pasta do seu idioma.\r\n"
-      "[Run]\r\nStarted=" +
-      Escaped(record.started) + "\r\n";
+std::string FormatHeader(const std::string& started) {
+  return "; instalador: o que esta instalação mudou. Os arquivos que ela substituiu estão "
+         "guardados\r\n"
+         "; ao lado deste, cada um na pasta do seu idioma.\r\n"
+         "[Run]\r\nStarted=" +
+         Escaped(started) + "\r\n";
+}
+
+std::string FormatFolder(const FolderChanges& folder) {
   char hex[40];
-  for (const FolderChanges& folder : record.folders) {
-    out += "\r\n[" + Escaped(folder.name) + "]\r\nFolder=" + Escaped(folder.path) + "\r\n";
-    if (folder.putBack) out += "PutBack=1\r\n";
-    std::size_t replaced = 0, created = 0;
-    for (const FileChange& f : folder.files) {
-      if (f.replaced) {
-        std::snprintf(hex, sizeof hex, "%llu %016llx ",
-                      static_cast<unsigned long long>(f.kept.size),
-                      static_cast<unsigned long long>(f.kept.hash));
-        out += "Replaced" + std::to_string(++replaced) + "=" + hex + Escaped(f.path) + "\r\n";
-      } else {
-        out += "Created" + std::to_string(++created) + "=" + Escaped(f.path) + "\r\n";
-      }
-    }
-    std::size_t n = 0;
-    for (const std::string& f : folder.newFolders)
-      out += "NewFolder" + std::to_string(++n) + "=" + Escaped(f) + "\r\n";
-    n = 0;
-    for (const EntryChange& e : folder.entries) {
-      const std::string name = "Entry" + std::to_string(++n);
-      out += name + "=" + Escaped(e.file) + "\r\n" + name + ".Section=" + Escaped(e.section) +
-             "\r\n" + name + ".Key=" + Escaped(e.key) + "\r\n";
-      if (e.old) out += name + ".Old=" + Escaped(*e.old) + "\r\n";
+  std::string out = "\r\n[" + Escaped(folder.name) + "]\r\nFolder=" + Escaped(folder.path) + "\r\n";
+  if (folder.putBack) out += "PutBack=1\r\n";
+  std::size_t replaced = 0, created = 0;
+  for (const FileChange& f : folder.files) {
+    if (f.replaced) {
+      std::snprintf(hex, sizeof hex, "%llu %016llx ", static_cast<unsigned long long>(f.kept.size),
+                    static_cast<unsigned long long>(f.kept.hash));
+      out += "Replaced" + std::to_string(++replaced) + "=" + hex + Escaped(f.path) + "\r\n";
+    } else {
+      out += "Created" + std::to_string(++created) + "=" + Escaped(f.path) + "\r\n";
     }
   }
+  std::size_t n = 0;
+  for (const std::string& f : folder.newFolders)
+    out += "NewFolder" + std::to_string(++n) + "=" + Escaped(f) + "\r\n";
+  n = 0;
+  for (const EntryChange& e : folder.entries) {
+    const std::string name = "Entry" + std::to_string(++n);
+    out += name + "=" + Escaped(e.file) + "\r\n" + name + ".Section=" + Escaped(e.section) +
+           "\r\n" + name + ".Key=" + Escaped(e.key) + "\r\n";
+    if (e.old) out += name + ".Old=" + Escaped(*e.old) + "\r\n";
+  }
+  return out;
+}
+
+std::string FormatRecord(const RunRecord& record) {
+  std::string out = FormatHeader(record.started);
+  for (const FolderChanges& folder : record.folders) out += FormatFolder(folder);
   return out;
 }
 

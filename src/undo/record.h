@@ -58,6 +58,9 @@ struct RunRecord {
 };
 
 std::string FormatRecord(const RunRecord& record);
+// The same in parts: the header, then each folder's section.
+std::string FormatHeader(const std::string& started);
+std::string FormatFolder(const FolderChanges& folder);
 // Reads what it can; each line it cannot trust is named in `skipped`.
 RunRecord ParseRecord(std::string_view text, std::vector<std::string>& skipped);
 
