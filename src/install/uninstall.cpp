@@ -1,8 +1,11 @@
 #include "install/uninstall.h"
 
 #include <algorithm>
+#include <deque>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "jaws/layout.h"
 #include "package/layout.h"
@@ -90,7 +93,7 @@ class History {
       Run run{each.folder.path, undo::ParseRecord(text, skipped)};
       for (const std::string& line : skipped)
         notes.push_back("instalador: linha ignorada em " + file + ": " + line);
-      runs_.push_back(std::move(run));
+      index(runs_.emplace_back(std::move(run)));
     }
     return Status::success();
   }
@@ -98,44 +101,47 @@ class History {
   // The newest record of a file of the language folder, and where its kept copy is.
   const FileChange* file(const std::string& language, const std::string& rel,
                          std::string& kept) const {
-    for (const Run& run : runs_) {
-      for (const undo::FolderChanges& folder : run.record.folders) {
-        if (folder.putBack || !ascii::EqualIgnoringCase(folder.name, language)) continue;
-        for (const FileChange& f : folder.files) {
-          if (PathKey(f.path) != PathKey(rel)) continue;
-          kept = ShownChild(ShownChild(run.folder, folder.name), f.path);
-          return &f;
-        }
-      }
-    }
-    return nullptr;
+    auto found = files_.find(ascii::Upper(language) + '\n' + PathKey(rel));
+    if (found == files_.end()) return nullptr;
+    kept = found->second.second;
+    return found->second.first;
   }
 
   const EntryChange* entry(const std::string& file, const std::string& section,
                            const std::string& key) const {
-    for (const Run& run : runs_)
-      for (const undo::FolderChanges& folder : run.record.folders) {
-        if (folder.putBack) continue;
-        for (const EntryChange& e : folder.entries)
-          if (PathKey(e.file) == PathKey(file) && ascii::EqualIgnoringCase(e.section, section) &&
-              ascii::EqualIgnoringCase(e.key, key))
-            return &e;
-      }
-    return nullptr;
+    auto found = entries_.find(EntryKey(file, section, key));
+    return found == entries_.end() ? nullptr : found->second;
   }
 
   bool madeFolder(const std::string& language, const std::string& rel) const {
-    for (const Run& run : runs_)
-      for (const undo::FolderChanges& folder : run.record.folders) {
-        if (folder.putBack || !ascii::EqualIgnoringCase(folder.name, language)) continue;
-        for (const std::string& f : folder.newFolders)
-          if (PathKey(f) == PathKey(rel)) return true;
-      }
-    return false;
+    return folders_.count(ascii::Upper(language) + '\n' + PathKey(rel)) != 0;
   }
 
  private:
-  std::vector<Run> runs_;
+  static std::string EntryKey(const std::string& file, const std::string& section,
+                              const std::string& key) {
+    return PathKey(file) + '\n' + ascii::Upper(section) + '\n' + ascii::Upper(key);
+  }
+
+  // Runs are indexed as they are read, newest first: the first record of a thing is the newest,
+  // and a run of thousands of files is looked up, not searched.
+  void index(const Run& run) {
+    for (const undo::FolderChanges& folder : run.record.folders) {
+      if (folder.putBack) continue;
+      const std::string language = ascii::Upper(folder.name) + '\n';
+      for (const FileChange& f : folder.files)
+        files_.try_emplace(language + PathKey(f.path), &f,
+                           ShownChild(ShownChild(run.folder, folder.name), f.path));
+      for (const std::string& f : folder.newFolders) folders_.insert(language + PathKey(f));
+      for (const EntryChange& e : folder.entries)
+        entries_.try_emplace(EntryKey(e.file, e.section, e.key), &e);
+    }
+  }
+
+  std::deque<Run> runs_;  // a deque: what the index points into stays where it is
+  std::map<std::string, std::pair<const FileChange*, std::string>> files_;
+  std::map<std::string, const EntryChange*> entries_;
+  std::set<std::string> folders_;
 };
 
 class Planned final : public CopyWatcher {

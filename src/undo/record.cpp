@@ -124,7 +124,10 @@ Status SameBytes(FileSystem& fs, const std::string& a, const std::string& b, boo
     if (gotTwo != gotOne || std::memcmp(one.get(), two.get(), gotOne) != 0)
       return Status::success();
     if (gotOne == 0) {
-      same = true;
+      // The first has ended: the two are the same only if the second has too.
+      std::size_t more = 0;
+      if (Status st = second->read(two.get(), 1, more); !st) return st;
+      same = more == 0;
       return Status::success();
     }
   }

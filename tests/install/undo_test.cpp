@@ -23,6 +23,8 @@ struct Machine {
 TEST(Undo, InstallThenUninstallLeavesTheTreeAsItWas) {
   const Machine machines[] = {
       {"fresh", {"17.0"}, {"ENU"}, false, nullptr, nullptr, true},
+      // The user's files begin (or end) with the package's bytes.
+      {"same beginning", {"17.0"}, {"PTB"}, true, nullptr, nullptr, false},
       {"own files", {"17.0", "16.0"}, {"ENU", "PTB"}, true, nullptr, nullptr, true},
       {"entries there",
        {"2025"},
@@ -52,7 +54,11 @@ TEST(Undo, InstallThenUninstallLeavesTheTreeAsItWas) {
         box.addShared(v, language);
         const std::string u = box.user(v, language);
         if (m.userFiles) {
-          box.write(u + "\\leitor.jss", "the user's own " + v + language);
+          box.write(u + "\\leitor.jss", std::string(m.name) == "same beginning"
+                                            ? "package source, and mine"
+                                            : "the user's own " + v + language);
+          if (std::string(m.name) == "same beginning")
+            box.write(u + "\\RedidUzizu.jsb", "marker script");
           box.write(u + "\\SUB\\notas.txt", "the user's notes");
         }
         if (m.configName)

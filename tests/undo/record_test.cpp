@@ -2,6 +2,11 @@
 // hand-edited line is named and left out, and no path read from it leaves its language folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/host.h"
 #include "undo/record.h"
 
 namespace inst::undo {
@@ -56,6 +61,46 @@ TEST(Record, LeavesOutWhatItCannotTrust) {
   EXPECT_TRUE(record.folders[0].newFolders.empty());
   EXPECT_TRUE(record.folders[0].entries.empty());
   EXPECT_EQ(skipped.size(), 7u);
+}
+
+// Whether a file of the user's is kept rests on this comparison: a file that only begins with the
+// package's bytes, or only ends with them, is another file.
+TEST(Record, SameBytesComparesEveryByte) {
+  const std::string big(200 * 1024, 'a');
+  const struct {
+    std::string a, b;
+    bool same;
+  } cases[] = {
+      {"package", "package", true},
+      {"", "", true},
+      {"package", "package\n", false},
+      {"package\n", "package", false},
+      {"", "x", false},
+      {"package", "packagf", false},
+      {big, big, true},
+      {big, big + "b", false},
+      {big + "b", big, false},
+      {big + "b", big + "c", false},
+  };
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() /
+      ("instalador-same-" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::filesystem::create_directories(dir);
+  host::NativeServices native = host::MakeNativeServices();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.a.size()) + " / " + std::to_string(c.b.size()));
+    std::ofstream(dir / "a", std::ios::binary) << c.a;
+    std::ofstream(dir / "b", std::ios::binary) << c.b;
+    bool same = !c.same;
+    const std::string a = (dir / "a").string(), b = (dir / "b").string();
+    ASSERT_TRUE(SameBytes(*native.fs, a, b, same).ok());
+    EXPECT_EQ(same, c.same);
+    FileDigest da, db;
+    ASSERT_TRUE(Digest(*native.fs, a, da).ok() && Digest(*native.fs, b, db).ok());
+    EXPECT_EQ(da == db, c.same);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
