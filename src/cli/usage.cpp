@@ -56,13 +56,11 @@ std::string Usage(Syntax syntax, std::span<const std::string_view> frontEnds) {
       "...\\Settings\\instalador-backup\\AAAAMMDD-HHMMSS\\ de cada versão; essas cópias\n"
       "nunca são apagadas.\n"
       "\n"
-      "Status de saída: 0 instalado ou desinstalado (ou seria, com --dry-run); 1 parada na\n"
-      "partida\n"
-      "(sem Setup.ini, nenhuma versão do JAWS encontrada); 2 erro de uso ou um log que não\n"
-      "pode ser aberto ou escrito; 3 --versions nomeou uma versão não oferecida; 4 a\n"
-      "instalação ou a desinstalação falhou no meio; 5 instalado, mas uma versão escolhida não "
-      "tinha pasta de\n"
-      "idioma;\n"
+      "Status de saída: 0 instalado ou desinstalado (ou seria, com --dry-run); 1 parada\n"
+      "na partida (sem Setup.ini, nenhuma versão do JAWS encontrada); 2 erro de uso ou um\n"
+      "log que não pode ser aberto ou escrito; 3 --versions nomeou uma versão não\n"
+      "oferecida; 4 a instalação ou a desinstalação falhou no meio; 5 instalado, mas uma\n"
+      "versão escolhida não tinha pasta de idioma;\n"
       "70 um erro inesperado dentro do programa (uma falha nossa): a mensagem está na saída\n"
       "de erro.\n";
   return text;
