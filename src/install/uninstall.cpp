@@ -23,19 +23,6 @@ using undo::FileChange;
 using undo::FileDigest;
 using undo::RunRecord;
 
-// Paths compared as Windows compares them: either separator, any case.
-std::string PathKey(std::string_view path) {
-  std::string out = ascii::Upper(path);
-  std::replace(out.begin(), out.end(), '/', '\\');
-  while (out.size() > 1 && out.back() == '\\') out.pop_back();
-  return out;
-}
-
-std::string Parent(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
 // "YYYYMMDD-HHMMSS" or that with "-N": the stamp and N (1 without it), or false.
 bool ParseStamp(const std::string& name, std::string& stamp, unsigned& n) {
   if (name.size() < 15) return false;
@@ -144,14 +131,6 @@ class History {
   std::set<std::string> folders_;
 };
 
-class Planned final : public CopyWatcher {
- public:
-  std::vector<std::pair<std::string, std::string>> files;
-  void fileCopied(const std::string& from, const std::string& to, const Status& result) override {
-    if (result) files.emplace_back(from, to);
-  }
-};
-
 // Whether the INI text has one entry at most: lines that are not blank, a comment or a section
 // header.
 bool AtMostOneEntry(std::string_view text) {
@@ -195,8 +174,8 @@ class FolderUndo {
            digest == change->kept;
   }
 
-  // Gives the entry its recorded old value back, or removes it; `emptied`: the file may go
-  // with it, when the installation made it and this is its only entry.
+  // Gives the entry its recorded old value back, or removes it; with `fileMayGo` (the
+  // installation made the file) the file goes instead when this is its only entry.
   Status undoEntry(const std::string& section, const std::string& key, const std::string& file,
                    bool fileMayGo) {
     const EntryChange* change = history_.entry(file, section, key);
@@ -228,13 +207,13 @@ Status UninstallLanguageFolder(Services& s, const History& history,
                                const SubFolder& language, const InstallSettings& settings,
                                UninstallReport& report) {
   FolderUndo undo(s, history, language, report);
-  Planned plan;
+  std::vector<std::pair<std::string, std::string>> copies;
   if (Status st =
-          s.fs.copyFolderWatched(package::ScriptsFolder(packageFolder), language.path, plan, true);
+          undo::PlanCopies(s.fs, package::ScriptsFolder(packageFolder), language.path, copies);
       !st)
     return st;
 
-  for (const auto& [from, to] : plan.files) {
+  for (const auto& [from, to] : copies) {
     if (!s.fs.fileExists(to)) continue;
     const std::string rel = Inner(language.path, to);
     bool same = false;
@@ -293,8 +272,8 @@ Status UninstallLanguageFolder(Services& s, const History& history,
   // The package's folders, deepest first: those the installation made go when nothing is left
   // in them.
   std::vector<std::string> folders;
-  for (const auto& [from, to] : plan.files)
-    for (std::string f = Parent(to); f.size() > language.path.size(); f = Parent(f))
+  for (const auto& [from, to] : copies)
+    for (std::string f = ShownParent(to); f.size() > language.path.size(); f = ShownParent(f))
       if (std::find(folders.begin(), folders.end(), f) == folders.end()) folders.push_back(f);
   std::sort(folders.begin(), folders.end(),
             [](const std::string& a, const std::string& b) { return a.size() > b.size(); });

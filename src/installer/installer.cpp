@@ -152,14 +152,19 @@ void Installer::stop(ExitStatus status) {
   exitSequence(status);
 }
 
-void Installer::installClicked() {
-  int sum = 0;
-  std::array<VersionBox, form1::kChecks> boxes;
-  for (int i = 0; i < form1::kChecks; ++i) {
+std::array<VersionBox, form1::kChecks> Installer::boxes() const {
+  std::array<VersionBox, form1::kChecks> out;
+  for (int i = 0; i < form1::kChecks && form1_ != nullptr; ++i) {
     const Control& box = form1_->control(form1::Check(i));
-    sum += box.value;
-    boxes[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
+    out[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
   }
+  return out;
+}
+
+void Installer::installClicked() {
+  const std::array<VersionBox, form1::kChecks> boxes = this->boxes();
+  int sum = 0;
+  for (const VersionBox& box : boxes) sum += box.value;
   if (sum == 0) {
     message(text::kNoneTicked, MsgIcon::Exclamation);
     return;
@@ -251,12 +256,7 @@ void Installer::install() {
 }
 
 Status Installer::uninstall(UninstallReport& report) {
-  std::array<VersionBox, form1::kChecks> boxes;
-  for (int i = 0; i < form1::kChecks && form1_ != nullptr; ++i) {
-    const Control& box = form1_->control(form1::Check(i));
-    boxes[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
-  }
-  return RunUninstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_, report);
+  return RunUninstall(s_.core, s_.packageFolder, setupIniPath_, boxes(), versionCount_, report);
 }
 
 }  // namespace inst

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -63,6 +64,8 @@ class Installer final : public Program {
  private:
   void loadForm1();
   void startWelcomeSound(bool playSound, double volume);
+  // The four version boxes as the installation reads them: caption and value.
+  std::array<VersionBox, 4> boxes() const;
   void installClicked();
   [[noreturn]] void exitSequence(ExitStatus status);
   void form1CloseRequest();

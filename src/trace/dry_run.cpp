@@ -19,12 +19,6 @@ std::string LastName(const std::string& path) {
   return cut == std::string::npos ? base : base.substr(cut + 1);
 }
 
-std::string ParentOf(const std::string& path) {
-  const std::string base = ShownBase(path);
-  const std::size_t cut = base.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : base.substr(0, cut);
-}
-
 // Records each file the real file system says it would copy, and passes it on.
 class PlanWatcher final : public CopyWatcher {
  public:
@@ -46,20 +40,6 @@ class PlanWatcher final : public CopyWatcher {
 DryRun::DryRun(FileSystem& fs, Profile& profile, EventSink& plan)
     : realFs_(fs), realProfile_(profile), plan_(plan) {}
 
-std::string DryRun::key(const std::string& path) {
-  std::string out;
-  out.reserve(path.size());
-  for (char c : path) {
-    if (IsPathSeparator(c)) {
-      if (!out.empty() && out.back() == '\\') continue;
-      c = '\\';
-    }
-    out += c;
-  }
-  while (out.size() > 1 && out.back() == '\\') out.pop_back();
-  return ascii::Upper(out);
-}
-
 std::string DryRun::parentKey(const std::string& pathKey) {
   const std::size_t cut = pathKey.rfind('\\');
   return cut == std::string::npos ? std::string() : pathKey.substr(0, cut);
@@ -68,8 +48,8 @@ std::string DryRun::parentKey(const std::string& pathKey) {
 void DryRun::planFolder(const std::string& path) {
   // Every folder on the way that does not exist yet is one the copy would make. Each folder is
   // asked about once: a package of thousands of files plans them all in the same few folders.
-  for (std::string p = path; !p.empty(); p = ParentOf(p)) {
-    const std::string k = key(p);
+  for (std::string p = path; !p.empty(); p = ShownParent(p)) {
+    const std::string k = PathKey(p);
     if (plannedFolders_.count(k) != 0 || realFolders_.count(k) != 0) break;
     if (realFs_.folderExists(p)) {
       realFolders_.insert(k);
@@ -80,23 +60,23 @@ void DryRun::planFolder(const std::string& path) {
 }
 
 bool DryRun::removed(const std::string& path) const {
-  return removed_.count(key(path)) != 0;
+  return removed_.count(PathKey(path)) != 0;
 }
 
 void DryRun::planFile(const std::string& from, const std::string& to) {
-  removed_.erase(key(to));
+  removed_.erase(PathKey(to));
   // A planned source stands for the real file it would be a copy of.
-  auto source = plannedFiles_.find(key(from));
-  plannedFiles_[key(to)] = source == plannedFiles_.end() ? from : source->second;
-  planFolder(ParentOf(to));
+  auto source = plannedFiles_.find(PathKey(from));
+  plannedFiles_[PathKey(to)] = source == plannedFiles_.end() ? from : source->second;
+  planFolder(ShownParent(to));
 }
 
 bool DryRun::plannedFile(const std::string& path) const {
-  return plannedFiles_.count(key(path)) != 0;
+  return plannedFiles_.count(PathKey(path)) != 0;
 }
 
 bool DryRun::plannedFolder(const std::string& path) const {
-  return plannedFolders_.count(key(path)) != 0;
+  return plannedFolders_.count(PathKey(path)) != 0;
 }
 
 bool DryRun::Files::fileExists(const std::string& path) {
@@ -121,7 +101,7 @@ bool DryRun::Files::pathExists(const std::string& path) {
 Status DryRun::Files::subFolders(const std::string& path, std::vector<SubFolder>& out) {
   Status listed = run_.realFs_.subFolders(path, out);
   if (!listed && !run_.plannedFolder(path)) return listed;
-  const std::string parent = key(path);
+  const std::string parent = PathKey(path);
   for (const auto& [folderKey, name] : run_.plannedFolders_) {
     if (parentKey(folderKey) != parent) continue;
     const std::string upperName = ascii::Upper(LastName(name));
@@ -172,7 +152,7 @@ Status DryRun::planFileCopy(const std::string& source, const std::string& destin
   if (!plannedFile(source)) {
     if (Status why = realFs_.planRead(source); !why) return why;
   }
-  if (!plannedFile(destination) && !plannedFolder(ParentOf(destination))) {
+  if (!plannedFile(destination) && !plannedFolder(ShownParent(destination))) {
     if (Status why = realFs_.planReplace(destination, false); !why) return why;
   }
   plan_.event(event);
@@ -194,7 +174,7 @@ Status DryRun::Files::restoreFile(const std::string& source, const std::string& 
 
 Status DryRun::Files::makeFolders(const std::string& path) {
   if (fileExists(path)) return Status::failure(path, "não é uma pasta");
-  run_.removed_.erase(key(path));
+  run_.removed_.erase(PathKey(path));
   run_.planFolder(ShownBase(path));
   return Status::success();
 }
@@ -202,14 +182,14 @@ Status DryRun::Files::makeFolders(const std::string& path) {
 Status DryRun::Files::removeFile(const std::string& path) {
   if (folderExists(path)) return Status::failure(path, "é uma pasta");
   run_.plan_.event(RemoveFileEvent(path));
-  run_.plannedFiles_.erase(key(path));
-  run_.removed_.insert(key(path));
+  run_.plannedFiles_.erase(PathKey(path));
+  run_.removed_.insert(PathKey(path));
   return Status::success();
 }
 
 Status DryRun::Files::folderIsEmpty(const std::string& path, bool& empty) {
   empty = false;
-  const std::string folder = key(path);
+  const std::string folder = PathKey(path);
   for (const auto& [fileKey, source] : run_.plannedFiles_)
     if (parentKey(fileKey) == folder) return Status::success();
   for (const auto& [folderKey, name] : run_.plannedFolders_)
@@ -229,14 +209,14 @@ Status DryRun::Files::removeFolder(const std::string& path) {
   if (Status st = folderIsEmpty(path, empty); !st) return st;
   if (!empty) return Status::failure(path, "a pasta não está vazia");
   run_.plan_.event(RemoveFolderEvent(path));
-  run_.plannedFolders_.erase(key(path));
-  run_.removed_.insert(key(path));
+  run_.plannedFolders_.erase(PathKey(path));
+  run_.removed_.insert(PathKey(path));
   return Status::success();
 }
 
 Status DryRun::Files::writeFile(const std::string& path, const std::string&) {
   // The installer's own record beside its backups: nothing the plan shows.
-  if (!run_.plannedFolder(ParentOf(path))) {
+  if (!run_.plannedFolder(ShownParent(path))) {
     if (Status why = run_.realFs_.planReplace(path, false); !why) return why;
   }
   return Status::success();
@@ -244,7 +224,7 @@ Status DryRun::Files::writeFile(const std::string& path, const std::string&) {
 
 Status DryRun::Files::openRead(const std::string& path, std::unique_ptr<FileReader>& reader) {
   if (run_.removed(path) && !run_.plannedFile(path)) return Status::failure(path, "não existe");
-  auto planned = run_.plannedFiles_.find(key(path));
+  auto planned = run_.plannedFiles_.find(PathKey(path));
   if (planned == run_.plannedFiles_.end() || planned->second.empty())
     return run_.realFs_.openRead(path, reader);
   return run_.realFs_.openRead(planned->second, reader);
@@ -252,7 +232,7 @@ Status DryRun::Files::openRead(const std::string& path, std::unique_ptr<FileRead
 
 Status DryRun::Files::readFile(const std::string& path, std::string& bytes) {
   if (run_.removed(path) && !run_.plannedFile(path)) return Status::failure(path, "não existe");
-  auto planned = run_.plannedFiles_.find(key(path));
+  auto planned = run_.plannedFiles_.find(PathKey(path));
   if (planned == run_.plannedFiles_.end()) return run_.realFs_.readFile(path, bytes);
   if (planned->second.empty()) {
     bytes.clear();  // an INI file made only by planned writes: its entries read back instead
@@ -264,7 +244,7 @@ Status DryRun::Files::readFile(const std::string& path, std::string& bytes) {
 std::uint32_t DryRun::Settings::getString(const std::string& section, const std::string& key,
                                           const std::string& def, char* buffer, std::uint32_t size,
                                           const std::string& path) {
-  auto written = run_.entries_.find({DryRun::key(path), ascii::Upper(section), ascii::Upper(key)});
+  auto written = run_.entries_.find({PathKey(path), ascii::Upper(section), ascii::Upper(key)});
   if (written == run_.entries_.end())
     return run_.realProfile_.getString(section, key, def, buffer, size, path);
   if (size == 0) return 0;
@@ -283,12 +263,12 @@ std::uint32_t DryRun::Settings::getString(const std::string& section, const std:
 
 Status DryRun::Settings::writeString(const std::string& section, const std::string& key,
                                      const std::string& value, const std::string& path) {
-  if (!run_.plannedFile(path) && !run_.plannedFolder(ParentOf(path))) {
+  if (!run_.plannedFile(path) && !run_.plannedFolder(ShownParent(path))) {
     if (Status why = run_.realFs_.planReplace(path, true); !why) return why;
   }
   run_.plan_.event(WriteEvent(path, fromAnsi(section), fromAnsi(key), fromAnsi(value)));
-  run_.entries_[{DryRun::key(path), ascii::Upper(section), ascii::Upper(key)}] = value;
-  if (!run_.realFs_.fileExists(path)) run_.plannedFiles_.try_emplace(DryRun::key(path));
+  run_.entries_[{PathKey(path), ascii::Upper(section), ascii::Upper(key)}] = value;
+  if (!run_.realFs_.fileExists(path)) run_.plannedFiles_.try_emplace(PathKey(path));
   return Status::success();
 }
 
@@ -299,7 +279,7 @@ Status DryRun::Settings::removeString(const std::string& section, const std::str
     if (Status why = run_.realFs_.planReplace(path, true); !why) return why;
   }
   run_.plan_.event(DeleteEvent(path, fromAnsi(section), fromAnsi(key)));
-  run_.entries_[{DryRun::key(path), ascii::Upper(section), ascii::Upper(key)}] = std::nullopt;
+  run_.entries_[{PathKey(path), ascii::Upper(section), ascii::Upper(key)}] = std::nullopt;
   return Status::success();
 }
 

@@ -30,8 +30,6 @@ class DryRun {
   Profile& profile() { return settings_; }
 
  private:
-  // Paths compared as Windows compares them: "\" or "/", any case, no trailing separator.
-  static std::string key(const std::string& path);
   static std::string parentKey(const std::string& pathKey);
 
   void planFile(const std::string& from, const std::string& to);

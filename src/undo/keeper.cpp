@@ -9,24 +9,6 @@
 #include "text/ascii.h"
 
 namespace inst::undo {
-namespace {
-
-std::string Parent(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-// Lists what a folder copy would write, writing nothing.
-class Planned final : public CopyWatcher {
- public:
-  std::vector<std::pair<std::string, std::string>> files;
-  void fileCopied(const std::string& from, const std::string& to, const Status& result) override {
-    if (result) files.emplace_back(from, to);
-  }
-};
-
-}  // namespace
-
 std::string StampNow() {
   const std::time_t now = std::time(nullptr);
   const std::tm* utc = std::gmtime(&now);
@@ -77,7 +59,7 @@ Status Keeper::save() {
 }
 
 Keeper::Kind Keeper::kindOf(const std::string& path) {
-  const std::string folder = Parent(path);
+  const std::string folder = ShownParent(path);
   auto listing = listings_.find(ascii::Upper(folder));
   if (listing == listings_.end()) {
     std::vector<FolderEntry> entries;
@@ -108,8 +90,8 @@ Status Keeper::keepFile(const std::string& source, const std::string& destinatio
   if (rel.empty()) return Status::success();  // never outside the language folder
   // The folders the copy will make, parents first, so that undoing removes the deepest first.
   std::vector<std::string> missing;
-  for (std::string folder = Parent(destination); folder.size() > language_.path.size() + 1;
-       folder = Parent(folder)) {
+  for (std::string folder = ShownParent(destination); folder.size() > language_.path.size() + 1;
+       folder = ShownParent(folder)) {
     if (kindOf(folder) == Kind::Folder) break;
     missing.insert(missing.begin(), folder);
   }
@@ -129,7 +111,7 @@ Status Keeper::keepFile(const std::string& source, const std::string& destinatio
   if (Status st = SameBytes(s_.fs, source, destination, same); !st) return st;
   if (same) return Status::success();
   const std::string kept = ShownChild(ShownChild(version_->stampFolder, language_.name), rel);
-  if (Status st = s_.fs.makeFolders(Parent(kept)); !st) return st;
+  if (Status st = s_.fs.makeFolders(ShownParent(kept)); !st) return st;
   if (Status st = s_.fs.backupFile(destination, kept); !st) return st;
   FileDigest digest;
   if (Status st = Digest(s_.fs, kept, digest); !st) return st;
@@ -140,10 +122,10 @@ Status Keeper::keepFile(const std::string& source, const std::string& destinatio
 
 Status Keeper::beforeCopyFolder(const std::string& source) {
   listings_.clear();
-  Planned plan;
-  if (Status st = s_.fs.copyFolderWatched(source, language_.path, plan, true); !st) return st;
+  std::vector<std::pair<std::string, std::string>> copies;
+  if (Status st = PlanCopies(s_.fs, source, language_.path, copies); !st) return st;
   const std::size_t before = undo_.size();
-  for (const auto& [from, to] : plan.files)
+  for (const auto& [from, to] : copies)
     if (Status st = keepFile(from, to); !st) return st;
   return undo_.size() == before ? Status::success() : save();
 }

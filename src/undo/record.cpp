@@ -85,6 +85,20 @@ bool SplitName(std::string_view name, std::string_view& word, std::uint64_t& num
   return !word.empty() && ParseDecimal(name.substr(digits, end - digits), number) && number > 0;
 }
 
+// A path inside a language folder that stays inside it: relative, no "." or ".." component.
+bool IsInnerPath(std::string_view path) {
+  if (path.empty() || path.find(':') != std::string_view::npos) return false;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 Status Digest(FileSystem& fs, const std::string& path, FileDigest& out) {
@@ -103,6 +117,19 @@ Status Digest(FileSystem& fs, const std::string& path, FileDigest& out) {
       out.hash *= kFnvPrime;
     }
   }
+}
+
+Status PlanCopies(FileSystem& fs, const std::string& source, const std::string& destination,
+                  std::vector<std::pair<std::string, std::string>>& copies) {
+  struct Planned final : CopyWatcher {
+    std::vector<std::pair<std::string, std::string>>& copies;
+    explicit Planned(std::vector<std::pair<std::string, std::string>>& out) : copies(out) {}
+    void fileCopied(const std::string& from, const std::string& to, const Status& r) override {
+      if (r) copies.emplace_back(from, to);
+    }
+  } planned(copies);
+  copies.clear();
+  return fs.copyFolderWatched(source, destination, planned, true);
 }
 
 Status SameBytes(FileSystem& fs, const std::string& a, const std::string& b, bool& same) {
@@ -131,25 +158,6 @@ Status SameBytes(FileSystem& fs, const std::string& a, const std::string& b, boo
       return Status::success();
     }
   }
-}
-
-bool RunRecord::empty() const {
-  for (const FolderChanges& f : folders)
-    if (!f.files.empty() || !f.newFolders.empty() || !f.entries.empty()) return false;
-  return true;
-}
-
-bool IsInnerPath(std::string_view path) {
-  if (path.empty() || path.find(':') != std::string_view::npos) return false;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find_first_of("\\/", start);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view part = path.substr(start, end - start);
-    if (part.empty() || part == "." || part == "..") return false;
-    start = end + 1;
-  }
-  return true;
 }
 
 std::string FormatHeader(const std::string& started) {

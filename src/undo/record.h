@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -28,6 +29,10 @@ struct FileDigest {
 Status Digest(FileSystem& fs, const std::string& path, FileDigest& out);
 // Whether two files hold the same bytes, compared byte for byte.
 Status SameBytes(FileSystem& fs, const std::string& a, const std::string& b, bool& same);
+// What a copy of the folder `source` into `destination` would write, file by file (source,
+// destination as the copy names it), writing nothing.
+Status PlanCopies(FileSystem& fs, const std::string& source, const std::string& destination,
+                  std::vector<std::pair<std::string, std::string>>& copies);
 
 struct FileChange {
   bool replaced = false;  // else created: there was no file of that name
@@ -54,7 +59,6 @@ struct FolderChanges {
 struct RunRecord {
   std::string started;  // the stamp
   std::vector<FolderChanges> folders;
-  bool empty() const;
 };
 
 std::string FormatRecord(const RunRecord& record);
@@ -63,8 +67,5 @@ std::string FormatHeader(const std::string& started);
 std::string FormatFolder(const FolderChanges& folder);
 // Reads what it can; each line it cannot trust is named in `skipped`.
 RunRecord ParseRecord(std::string_view text, std::vector<std::string>& skipped);
-
-// A path inside a language folder that stays inside it: relative, no "." or ".." component.
-bool IsInnerPath(std::string_view path);
 
 }  // namespace inst::undo
