@@ -8,4 +8,8 @@ namespace inst {
 Window DesignForm1();
 Window DesignForm2();
 
+// Form1's geometry, tab order and cancel button as its load handler sets them; the captions
+// and the boxes' states are each program's own.
+void LayOutForm1(Window& w);
+
 }  // namespace inst
