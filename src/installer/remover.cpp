@@ -68,7 +68,7 @@ void Remover::load() {
   for (int i = 0; i < form1::kChecks; ++i) {
     Control& box = w.control(form1::Check(i));
     const bool used = i < holding_;
-    box.caption = used ? offered[static_cast<std::size_t>(holding[i])].caption : "";
+    if (used) box.caption = offered[static_cast<std::size_t>(holding[i])].caption;
     box.visible = used;
     box.enabled = used;
     box.value = used ? 1 : 0;
