@@ -8,6 +8,7 @@ Usage: wine_test.py PATH-TO-INSTALADOR.EXE PATH-TO-WINE-RUN
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -184,6 +185,16 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         kept = box.path(*program[3:].split('\\'))
         before = jaws_tree(box)
         install = ('/SILENT', '/versions=all', '/package-dir', 'C:\\pkg')
+        dry = subprocess.run([WINE_RUN, sandbox.EXE, *install, '/DRY-RUN'], capture_output=True,
+                             text=True, timeout=120).stdout.splitlines()
+        self.assertRegex(dry[-12], r'^copy from="[^"]+" to="%s"$' %
+                         re.escape(program.replace('\\', '\\\\')))
+        self.assertEqual([line.split(' value=')[1].split(' ')[0] for line in dry[-11:]],
+                         ['DisplayName', 'DisplayVersion', 'Publisher', 'DisplayIcon',
+                          'InstallLocation', 'UninstallString', 'QuietUninstallString',
+                          'EstimatedSize', 'InstallDate', 'NoModify', 'NoRepair'])
+        self.assertTrue(all(line.startswith('write key="HKCU\\\\Software') for line in dry[-11:]))
+        self.assertEqual((self.reg(), os.path.exists(kept)), (None, False))
         self.assertEqual(self.run_cli(sandbox.EXE, *install)[0], 0)
         values = self.reg()
         self.assertEqual({k: v[1] for k, v in values.items() if k != 'EstimatedSize'}, {
@@ -228,6 +239,24 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
                                      'JAWS.\n'), err)
         self.assertTrue(box.exists(box.user('17.0', 'ENU') + '/notepad.jss'))
         self.assertIsNone(self.reg())
+
+
+    def test_two_installations_of_the_same_id_at_once(self):
+        setup = sandbox.settings()
+        setup['Package'] = {'Name': 'Bloco de Notas'}
+        box = WineSandbox(setup=setup)
+        folder = box.path(*self.kept_folder(box)[3:].split('\\'))
+        runs = [subprocess.Popen([WINE_RUN, sandbox.EXE, '/S', '/package-dir', 'C:\\pkg'],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                for _ in range(2)]
+        self.assertEqual([run.wait(timeout=120) for run in runs], [0, 0])
+        for run in runs:
+            run.stderr.close()
+        self.assertEqual(self.reg()['DisplayName'][1], 'Bloco de Notas')
+        self.assertEqual(os.listdir(folder), ['desinstalar.exe'])
+        listed = subprocess.run(['unzip', '-l', os.path.join(folder, 'desinstalar.exe')],
+                                capture_output=True, text=True)
+        self.assertIn('pastascripts/notepad.jss', listed.stdout)
 
 
 def jaws_tree(box):
