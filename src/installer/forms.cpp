@@ -66,6 +66,15 @@ void LayOutForm1(Window& w) {
   w.cancelButton = std::string(kExit);
 }
 
+std::array<VersionBox, 4> Form1Boxes(const Window* form1) {
+  std::array<VersionBox, form1::kChecks> out;
+  for (int i = 0; i < form1::kChecks && form1 != nullptr; ++i) {
+    const Control& box = form1->control(form1::Check(i));
+    out[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
+  }
+  return out;
+}
+
 Window DesignForm2() {
   Window w(std::string(form2::kName), "Form2", 4560, 3030);
   // A dialog over the main window.

@@ -135,13 +135,8 @@ void Installer::stop(ExitStatus status) {
   exitSequence(status);
 }
 
-std::array<VersionBox, form1::kChecks> Installer::boxes() const {
-  std::array<VersionBox, form1::kChecks> out;
-  for (int i = 0; i < form1::kChecks && form1_ != nullptr; ++i) {
-    const Control& box = form1_->control(form1::Check(i));
-    out[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
-  }
-  return out;
+std::array<VersionBox, 4> Installer::boxes() const {
+  return Form1Boxes(form1_);
 }
 
 void Installer::installClicked() {

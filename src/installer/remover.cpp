@@ -91,12 +91,7 @@ void Remover::closeRequest(std::string_view) {
 }
 
 std::array<VersionBox, 4> Remover::boxes() const {
-  std::array<VersionBox, form1::kChecks> out;
-  for (int i = 0; i < form1::kChecks && form1_ != nullptr; ++i) {
-    const Control& box = form1_->control(form1::Check(i));
-    out[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
-  }
-  return out;
+  return Form1Boxes(form1_);
 }
 
 void Remover::removeClicked() {

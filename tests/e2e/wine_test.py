@@ -153,6 +153,9 @@ class CommandLineUnderWine(unittest.TestCase):
 class ListOfInstalledProgramsUnderWine(unittest.TestCase):
     KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\instalador-bloco-de-notas'
 
+    def setUp(self):
+        subprocess.run([WINE_RUN, 'reg', 'delete', self.KEY, '/f'], capture_output=True)
+
     def reg(self):
         """The key's values as `reg query` gives them, or None when it is not there."""
         proc = subprocess.run([WINE_RUN, 'reg', 'query', self.KEY], capture_output=True,
@@ -175,7 +178,6 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         return proc.returncode, proc.stderr.decode('utf-8').replace('\r', '')
 
     def test_named_install_registers_replaces_and_quiet_uninstall_takes_all_away(self):
-        subprocess.run([WINE_RUN, 'reg', 'delete', self.KEY, '/f'], capture_output=True)
         setup = sandbox.settings()
         setup['Package'] = {'Name': 'Scripts do Bloco de Notas', 'Version': '2.1',
                             'Publisher': 'Fulano Scripts', 'Id': 'bloco-de-notas'}
@@ -218,6 +220,7 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         # The quiet uninstall as the registry gives it, with no package folder at hand.
         quiet = self.reg()['QuietUninstallString'][1]
         path, args = quiet[1:].split('" ', 1)
+        shutil.rmtree(box.path('pacote-movido'), True)
         shutil.move(box.package, box.path('pacote-movido'))
         status, err = self.run_cli(path, *args.split())
         self.assertEqual((status, err), (0, 'Desinstalação concluída.\n'))
@@ -241,9 +244,9 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         self.assertIsNone(self.reg())
 
 
-    def test_two_installations_of_the_same_id_at_once(self):
+    def test_two_installations_of_the_same_id_at_once_with_a_name_of_10000_characters(self):
         setup = sandbox.settings()
-        setup['Package'] = {'Name': 'Bloco de Notas'}
+        setup['Package'] = {'Name': 'Bloco de Notas ' * 667, 'Id': 'bloco-de-notas'}
         box = WineSandbox(setup=setup)
         folder = box.path(*self.kept_folder(box)[3:].split('\\'))
         runs = [subprocess.Popen([WINE_RUN, sandbox.EXE, '/S', '/package-dir', 'C:\\pkg'],
@@ -252,7 +255,8 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         self.assertEqual([run.wait(timeout=120) for run in runs], [0, 0])
         for run in runs:
             run.stderr.close()
-        self.assertEqual(self.reg()['DisplayName'][1], 'Bloco de Notas')
+        shown = self.reg()['DisplayName'][1]
+        self.assertTrue(shown.startswith('Bloco de Notas Bloco'), shown)
         self.assertEqual(os.listdir(folder), ['desinstalar.exe'])
         listed = subprocess.run(['unzip', '-l', os.path.join(folder, 'desinstalar.exe')],
                                 capture_output=True, text=True)
