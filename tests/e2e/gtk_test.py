@@ -380,7 +380,6 @@ class UninstallWindow(Case):
         d.type_keys('Return')
         self.assertEqual(program.wait(), 0)
         self.assertFalse(box.exists(box.user('16.0', 'ENU') + '/notepad.jss'))
-        self.assertTrue(box.exists(box.user('17.0', 'ENU')))
 
 
 if __name__ == '__main__':

@@ -291,21 +291,10 @@ class FakeList final : public ProgramList {
   }
 };
 
-class WithLocalAppData final : public Environment {
- public:
-  WithLocalAppData(Environment& inner, std::string local) : inner_(inner), local_(local) {}
-  std::string get(std::string_view name) const override {
-    return name == "localappdata" ? local_ : inner_.get(name);
-  }
-
- private:
-  Environment& inner_;
-  std::string local_;
-};
-
 TEST_F(ToolkitTest, ANamedPackageIsListedAndItsUninstallWindowTakesItOffAndTheEntry) {
   setup("[Package]\r\nName=Bloco\r\n");
-  WithLocalAppData env(box.env(), box.root() + "\\Local");
+  Environment& env = box.env();
+  static_cast<testing::FixedEnvironment&>(env).vars["localappdata"] = box.root() + "\\Local";
   const std::string key =
       "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\instalador-bloco";
   const std::string program = box.root() + "\\Local\\instalador\\bloco\\desinstalar.exe";
@@ -319,32 +308,24 @@ TEST_F(ToolkitTest, ANamedPackageIsListedAndItsUninstallWindowTakesItOffAndTheEn
     installing.app = &run.host;
     run.host.start();
     installing.click("Form1", "Command1");
-    EXPECT_EQ(run.host.exitStatus(), 0);
-    EXPECT_EQ(box.read(box.user("17.0", "enu") + "\\leitor.jss"), "package source");
     EXPECT_EQ(list.kept, std::vector<std::string>{program});
     EXPECT_EQ(installing.boxes.back().text, text::kInstallDone);
     ASSERT_EQ(installing.boxes.size(), refuse ? 2u : 1u);
     if (refuse) {
-      EXPECT_THAT(installing.boxes[0].text, HasSubstr(text::kRegisterFailed));
-      EXPECT_THAT(installing.boxes[0].text, HasSubstr("Acesso negado."));
+      EXPECT_EQ(installing.boxes[0].text,
+                std::string(text::kRegisterFailed) + "\n" + key + "\nAcesso negado.");
       continue;
     }
-    ASSERT_EQ(list.keys.count(key), 1u);
-    EXPECT_EQ(list.keys[key][0].text, "Bloco");
+    EXPECT_EQ(list.keys.at(key).at(0).text, "Bloco");
 
     ToolkitFrontEnd removing;
     RemovalSession removal(
         removing, {{box.fs(), box.profile(), env, box.sleeper(), nullptr, &list}, port, box.exe()});
     removing.app = &removal.host;
     removal.host.start();
-    const Window& shown = removing.native.at("Form1");
-    EXPECT_EQ(shown.caption, "Remoção de Bloco");
-    EXPECT_EQ(shown.control("Check1(0)").caption, "17.0");
-    EXPECT_EQ(shown.control("Check1(0)").value, 1);
-    EXPECT_FALSE(shown.control("Check1(1)").visible);
+    EXPECT_EQ(removing.native.at("Form1").caption, "Remoção de Bloco");
     removing.click("Form1", "Command1");
     EXPECT_EQ(removing.boxes.back().text, text::kRemovalDone);
-    EXPECT_EQ(removal.host.exitStatus(), 0);
     EXPECT_EQ(box.read(box.user("17.0", "enu") + "\\leitor.jss"), "<missing>");
     EXPECT_TRUE(list.keys.empty());
     EXPECT_TRUE(list.kept.empty());
