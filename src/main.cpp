@@ -13,11 +13,13 @@
 #include "cli/exit_status.h"
 #include "cli/options.h"
 #include "cli/usage.h"
+#include "install/program_entry.h"
 #include "platform/host.h"
 #include "text/event_line.h"
 #include "trace/dry_run.h"
 #include "trace/log_file.h"
 #include "trace/logged_services.h"
+#include "trace/traced_program_list.h"
 #include "ui/carried_package.h"
 #include "ui/front_ends.h"
 #include "ui/sound_devices.h"
@@ -73,9 +75,11 @@ int Run(int argc, char** argv) {
   const ui::FrontEndEntry* frontEnd = nullptr;
   if (parsed.ok() && !options.has("help") && !options.has("version") && !options.has("check") &&
       !options.has("bundle"))
-    frontEnd = options.has("silent") || options.has("uninstall") ? ui::FindFrontEnd("silent")
-               : options.ui.empty()                              ? &ui::DefaultFrontEnd(env)
-                                                                 : ui::FindFrontEnd(options.ui);
+    // --uninstall with a window front end is the uninstall window.
+    frontEnd = options.has("silent") || (options.has("uninstall") && options.ui.empty())
+                   ? ui::FindFrontEnd("silent")
+               : options.ui.empty() ? &ui::DefaultFrontEnd(env)
+                                    : ui::FindFrontEnd(options.ui);
   // Everything but a window answers on the console the program was started from.
   if (frontEnd == nullptr || frontEnd->textual) host::UseParentConsole();
   if (!parsed.ok()) {
@@ -147,20 +151,26 @@ int Run(int argc, char** argv) {
   FileSystem* files = &fs;
   Profile* settings = &profile;
   Sleeper* pause = &sleeper;
+  KeptPrograms keptPrograms(*native.registry, exePath);
+  ProgramList* programs = &keptPrograms;
   EventFanOut events;
   PlanPrinter plan(false), skips(true);
   std::optional<trace::DryRun> dryRun;
+  std::optional<trace::DryRunProgramList> plannedPrograms;
   if (options.has("dry-run")) {
     dryRun.emplace(fs, profile, plan);
     files = &dryRun->fs();
     settings = &dryRun->profile();
+    programs = &plannedPrograms.emplace(*programs, plan, exePath);
     events.add(skips);
   }
   std::optional<trace::LoggedFileSystem> loggedFs;
   std::optional<trace::LoggedProfile> loggedProfile;
   std::optional<trace::LoggedSleeper> loggedSleeper;
+  std::optional<trace::LoggedProgramList> loggedPrograms;
   if (log) {
     files = &loggedFs.emplace(*files, *log);
+    programs = &loggedPrograms.emplace(*programs, *log, exePath);
     settings = &loggedProfile.emplace(*settings, *log);
     pause = &loggedSleeper.emplace(*pause, *log);
     events.add(*log);
@@ -169,17 +179,18 @@ int Run(int argc, char** argv) {
   // An unattended run makes no sound, whatever the user's hint.
   const std::string hint =
       options.has("silent") || options.has("uninstall") ? "silent" : env.get("INSTALADOR_SOUND");
-  ui::Services services{{*files, *settings, env, *pause, events.empty() ? nullptr : &events},
-                        folder,
-                        exeFolder,
-                        [&](std::string_view preferred) -> std::unique_ptr<MciPort> {
-                          auto device = ui::MakeSoundDevice(hint, preferred, exeFolder);
-                          if (!log) return device;
-                          return std::make_unique<trace::LoggedMciPort>(std::move(device), *log);
-                        },
-                        options.versions,
-                        options.has("uninstall"),
-                        started};
+  ui::Services services{
+      {*files, *settings, env, *pause, events.empty() ? nullptr : &events, programs},
+      folder,
+      exeFolder,
+      [&](std::string_view preferred) -> std::unique_ptr<MciPort> {
+        auto device = ui::MakeSoundDevice(hint, preferred, exeFolder);
+        if (!log) return device;
+        return std::make_unique<trace::LoggedMciPort>(std::move(device), *log);
+      },
+      options.versions,
+      options.has("uninstall"),
+      started};
   const int status = frontEnd->run(services);
   if (log && !log->ok())
     std::fprintf(stderr, "instalador: o log está incompleto: %s\n", log->failure().c_str());

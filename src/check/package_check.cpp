@@ -1,5 +1,6 @@
 #include "check/package_check.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "platform/sound/media_probe.h"
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
+#include "settings/package_info.h"
 #include "settings/setup_keys.h"
 #include "text/cp1252.h"
 #include "text/trim.h"
@@ -117,6 +119,7 @@ class Checker {
     sound();
     info();
     texts();
+    packageName();
     return std::move(findings_);
   }
 
@@ -386,6 +389,40 @@ class Checker {
           "[Configurations] Frametitle está vazio: o grupo das versões do JAWS ficaria sem "
           "nome para o leitor de tela. Escreva, por exemplo, Frametitle=Versões do JAWS.");
     }
+  }
+
+  // [Package]: the name the list of installed programs shows, and the Id that names its folder
+  // and key. Read whole: a name of thousands of characters is no name for a list.
+  void packageName() {
+    auto entry = [&](const char* key) {
+      return Trim(ReadIniEntry(profile_, setup::kPackage, key, setupIni_).value_or(""));
+    };
+    const std::string name = entry(setup::kPackageName);
+    const std::string id = entry(setup::kPackageId);
+    if (name.empty()) {
+      if (!id.empty() || !entry(setup::kPackageVersion).empty() ||
+          !entry(setup::kPublisher).empty())
+        error(
+            "[Package] não tem Name: o pacote não apareceria na lista de programas instalados. "
+            "Escreva o nome do pacote em Name.");
+      return;
+    }
+    // Characters as a person counts them: the bytes that begin one.
+    const auto characters = std::count_if(name.begin(), name.end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    if (static_cast<std::size_t>(characters) > kMaxPackageNameLength)
+      error("[Package] Name tem mais de " + std::to_string(kMaxPackageNameLength) +
+            " caracteres: encurte o nome que a lista de programas instalados mostra.");
+    if (!id.empty() && !IsPackageId(id))
+      error("[Package] Id=" + (id.size() > 40 ? id.substr(0, 40) + "..." : id) +
+            " não serve: use só letras minúsculas sem acento, dígitos e um \"-\" entre eles, até " +
+            std::to_string(kMaxPackageIdLength) + " caracteres (por exemplo, Id=" +
+            (DefaultPackageId(name).empty() ? "meu-pacote" : DefaultPackageId(name)) + ").");
+    else if (id.empty() && DefaultPackageId(name).empty())
+      error(
+          "[Package] Name não tem letras nem dígitos de onde tirar o Id: escreva um Id, por "
+          "exemplo Id=meu-pacote.");
   }
 
   FileSystem& fs_;

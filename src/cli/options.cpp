@@ -45,6 +45,11 @@ constexpr Row kOptions[] = {
 constexpr std::pair<std::string_view, std::string_view> kWindowsShort[] = {{"s", "silent"},
                                                                            {"?", "help"}};
 
+// The window front ends: with them --uninstall is the uninstall window.
+bool IsWindowUi(std::string_view ui) {
+  return ui == "win32" || ui == "gtk";
+}
+
 const Row* Find(std::string_view name) {
   for (const Row& row : kOptions)
     if (row.name == name) return &row;
@@ -105,7 +110,8 @@ std::string Conflict(const Options& options) {
           return Dashed(row.name) + " não vai com nenhuma outra opção além de --package-dir";
         break;
       case Rule::Unattended:
-        if (options.has("ui")) return Dashed(row.name) + " e --ui não podem ir juntas";
+        if (options.has("ui") && !(row.name == "uninstall" && IsWindowUi(options.ui)))
+          return Dashed(row.name) + " e --ui não podem ir juntas";
         if (!mode.empty()) return mode + " e " + Dashed(row.name) + " não podem ir juntas";
         mode = Dashed(row.name);
         break;
@@ -120,6 +126,13 @@ std::string Misplaced(const Options& options) {
   bool unattended = false;
   for (const Row& row : kOptions)
     unattended |= row.rule == Rule::Unattended && options.has(row.name);
+  // --uninstall with a window: the user chooses the versions, and the window writes.
+  if (options.has("uninstall") && options.has("ui")) {
+    for (const Row& row : kOptions)
+      if (row.rule == Rule::NeedsUnattended && options.has(row.name))
+        return Dashed(row.name) + " não vai com a janela de remoção (--uninstall --ui)";
+    return "";
+  }
   for (const Row& row : kOptions)
     if (row.rule == Rule::NeedsUnattended && options.has(row.name) && !unattended)
       return Dashed(row.name) + " só vai com " + UnattendedModes();

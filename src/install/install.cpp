@@ -81,7 +81,9 @@ Status ReadRunInputs(Services& services, const std::string& setupIniPath,
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage,
-                  const std::string& stamp) {
+                  const std::string& stamp, const std::string& packageId) {
+  // Named in the run's record once the record has a place for it.
+  (void)packageId;
   // Everything that can be refused without touching a file is refused before the first copy,
   // so bad input never leaves a half-done install behind.
   RunInputs in;

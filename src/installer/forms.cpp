@@ -38,6 +38,43 @@ Window DesignForm1() {
   return w;
 }
 
+void LayOutForm1(Window& w) {
+  using namespace form1;
+  Control& command1 = w.control(kInstall);
+  Control& command2 = w.control(kExit);
+  Control& command3 = w.control(kInfo);
+  w.width = w.width + 2000;
+  w.height = w.height + 2000;
+  command3.top = command1.top;
+  command2.top = command1.top;
+  const float x = static_cast<float>(command3.width) + static_cast<float>(command3.left);
+  w.left = (static_cast<float>(command2.left) - x) / 2;
+  // The handler places the window itself, and it opens where it was put.
+  w.position = WindowPosition::Manual;
+  command1.left = static_cast<float>(x + w.left - command2.width / 2);
+  w.setTabIndex(kFrame, 0);
+  for (int i = 0; i < kChecks; ++i) w.setTabIndex(Check(i), i + 1);
+  w.top = 480;
+  for (int i = 1; i <= 3; ++i) {
+    Control& box = w.control(Check(i));
+    box.left = 360;
+    box.top = w.top + 600 * i;
+  }
+  w.setTabIndex(kInstall, 6);
+  w.setTabIndex(kInfo, 5);
+  w.setTabIndex(kExit, 7);
+  w.cancelButton = std::string(kExit);
+}
+
+std::array<VersionBox, 4> Form1Boxes(const Window* form1) {
+  std::array<VersionBox, form1::kChecks> out;
+  for (int i = 0; i < form1::kChecks && form1 != nullptr; ++i) {
+    const Control& box = form1->control(form1::Check(i));
+    out[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
+  }
+  return out;
+}
+
 Window DesignForm2() {
   Window w(std::string(form2::kName), "Form2", 4560, 3030);
   // A dialog over the main window.

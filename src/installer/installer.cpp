@@ -3,9 +3,11 @@
 #include <array>
 
 #include "install/install.h"
+#include "install/program_entry.h"
 #include "installer/forms.h"
 #include "installer/info_window.h"
 #include "installer/names.h"
+#include "installer/package_holders.h"
 #include "installer/texts.h"
 #include "jaws/discovery.h"
 #include "jaws/layout.h"
@@ -15,6 +17,7 @@
 #include "settings/setup_keys.h"
 #include "text/event_line.h"
 #include "trace/logged_services.h"
+#include "undo/keeper.h"
 
 namespace inst {
 
@@ -52,41 +55,21 @@ void Installer::loadForm1() {
   const double volume = LeadingNumber(read(setup::kSound, setup::kVolume));
   const bool showInfo = ToFlag(read(setup::kInfo, setup::kShowInfo));
 
+  package_ = ReadPackageInfo(s_.core.profile, setupIniPath_);
+
   using form1::Check;
   Window& w = *form1_;
-  Control& command1 = w.control(form1::kInstall);
-  Control& command2 = w.control(form1::kExit);
   Control& command3 = w.control(form1::kInfo);
   w.caption = windowTitle_;
   w.control(form1::kFrame).caption = frameCaption;
-  w.width = w.width + 2000;
-  w.height = w.height + 2000;
+  LayOutForm1(w);
   if (!showInfo) {
     command3.enabled = false;
     command3.visible = false;
   }
-  command1.caption = text::kInstall;
-  command2.caption = text::kExit;
+  w.control(form1::kInstall).caption = text::kInstall;
+  w.control(form1::kExit).caption = text::kExit;
   command3.caption = text::kInfo;
-  command3.top = command1.top;
-  command2.top = command1.top;
-  const float x = static_cast<float>(command3.width) + static_cast<float>(command3.left);
-  w.left = (static_cast<float>(command2.left) - x) / 2;
-  // The handler places the window itself, and it opens where it was put.
-  w.position = WindowPosition::Manual;
-  command1.left = static_cast<float>(x + w.left - command2.width / 2);
-  w.setTabIndex(form1::kFrame, 0);
-  for (int i = 0; i < form1::kChecks; ++i) w.setTabIndex(Check(i), i + 1);
-  w.top = 480;
-  for (int i = 1; i <= 3; ++i) {
-    Control& box = w.control(Check(i));
-    box.left = 360;
-    box.top = w.top + 600 * i;
-  }
-  w.setTabIndex(form1::kInstall, 6);
-  w.setTabIndex(form1::kInfo, 5);
-  w.setTabIndex(form1::kExit, 7);
-  w.cancelButton = std::string(form1::kExit);
   w.control(Check(0)).value = 1;
   host_.setTitle(windowTitle_);
   jawsRoot_ = jaws::JawsRootFrom(s_.core.env.get("programfiles"));
@@ -152,13 +135,8 @@ void Installer::stop(ExitStatus status) {
   exitSequence(status);
 }
 
-std::array<VersionBox, form1::kChecks> Installer::boxes() const {
-  std::array<VersionBox, form1::kChecks> out;
-  for (int i = 0; i < form1::kChecks && form1_ != nullptr; ++i) {
-    const Control& box = form1_->control(form1::Check(i));
-    out[static_cast<std::size_t>(i)] = VersionBox{box.caption, box.value};
-  }
-  return out;
+std::array<VersionBox, 4> Installer::boxes() const {
+  return Form1Boxes(form1_);
 }
 
 void Installer::installClicked() {
@@ -171,7 +149,7 @@ void Installer::installClicked() {
   }
   std::vector<VersionWithoutLanguage> withoutLanguage;
   Status result = RunInstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_,
-                             &withoutLanguage, s_.started);
+                             &withoutLanguage, s_.started, package_.named() ? package_.id : "");
   if (s_.noLanguageFolder) {
     for (const VersionWithoutLanguage& v : withoutLanguage)
       s_.noLanguageFolder("instalador: a versão " + v.version +
@@ -184,6 +162,17 @@ void Installer::installClicked() {
                 (result.note().empty() ? "" : "\n" + result.note()),
             MsgIcon::Exclamation);
     return;
+  }
+  // The installation is done whatever happens to its entry in the list of installed programs;
+  // the user hears that the entry is missing, then the outcome.
+  std::size_t chosen = 0;
+  for (std::int16_t i = 0; i < versionCount_ && i < form1::kChecks; ++i)
+    chosen += boxes[static_cast<std::size_t>(i)].value != 0 ? 1 : 0;
+  if (chosen > withoutLanguage.size()) {
+    const std::string date = (s_.started.empty() ? undo::StampNow() : s_.started).substr(0, 8);
+    if (Status st = RegisterPackage(s_.core, package_, s_.packageFolder, date); !st)
+      message(std::string(text::kRegisterFailed) + "\n" + st.path() + "\n" + st.reason(),
+              MsgIcon::Exclamation);
   }
   message(text::kInstallDone, MsgIcon::None);
   exitSequence(s_.noLanguageFolder && !withoutLanguage.empty() ? ExitStatus::NoLanguageFolder
@@ -256,7 +245,17 @@ void Installer::install() {
 }
 
 Status Installer::uninstall(UninstallReport& report) {
-  return RunUninstall(s_.core, s_.packageFolder, setupIniPath_, boxes(), versionCount_, report);
+  Status st =
+      RunUninstall(s_.core, s_.packageFolder, setupIniPath_, boxes(), versionCount_, report);
+  if (st) ForgetIfNowhere(s_.core, package_, s_.packageFolder, offeredBoxes(), report.notes);
+  return st;
+}
+
+std::array<VersionBox, form1::kChecks> Installer::offeredBoxes() const {
+  std::array<VersionBox, form1::kChecks> all = boxes();
+  for (VersionBox& box : all) box.value = 0;
+  for (const auto& [box, name] : offered()) all[static_cast<std::size_t>(box)].value = 1;
+  return all;
 }
 
 }  // namespace inst

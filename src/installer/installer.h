@@ -17,6 +17,7 @@
 #include "install/uninstall.h"
 #include "platform/mci_port.h"
 #include "platform/services.h"
+#include "settings/package_info.h"
 
 namespace inst {
 
@@ -66,6 +67,8 @@ class Installer final : public Program {
   void startWelcomeSound(bool playSound, double volume);
   // The four version boxes as the installation reads them: caption and value.
   std::array<VersionBox, 4> boxes() const;
+  // The same with every offered version ticked, and no other.
+  std::array<VersionBox, 4> offeredBoxes() const;
   void installClicked();
   [[noreturn]] void exitSequence(ExitStatus status);
   void form1CloseRequest();
@@ -83,6 +86,7 @@ class Installer final : public Program {
   std::unique_ptr<mci> player_;
 
   std::string setupIniPath_;
+  PackageInfo package_;
   std::string windowTitle_;
   std::string soundFileName_;
   std::int16_t playModeSetting_ = 0;

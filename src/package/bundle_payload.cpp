@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/plain_files.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace inst::bundle {
 namespace {
@@ -233,6 +240,14 @@ bool FileSink::rewrite(std::uint64_t offset, const void* data, std::size_t count
 
 bool FileSink::close() {
   if (!file_) return false;
+  // On the disk before the rename that puts it in place: a crash never leaves half a program
+  // under the final name.
+  failed_ |= std::fflush(file_) != 0;
+#ifdef _WIN32
+  failed_ |= _commit(_fileno(file_)) != 0;
+#else
+  failed_ |= fsync(fileno(file_)) != 0 && errno != EINVAL;  // EINVAL: nothing to flush to
+#endif
   failed_ |= std::fclose(file_) != 0;
   file_ = nullptr;
   return !failed_;

@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/mci_port.h"
 #include "platform/profile.h"
+#include "platform/program_list.h"
 #include "platform/sleeper.h"
 
 namespace inst::host {
@@ -24,6 +25,7 @@ struct NativeServices {
   std::unique_ptr<Profile> profile;
   std::unique_ptr<Environment> env;
   std::unique_ptr<Sleeper> sleeper;
+  std::unique_ptr<Registry> registry;
 };
 NativeServices MakeNativeServices();
 

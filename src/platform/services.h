@@ -4,6 +4,7 @@
 #include "platform/event_sink.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "platform/program_list.h"
 #include "platform/sleeper.h"
 
 namespace inst {
@@ -18,6 +19,8 @@ struct Services {
   // Told what the program decides and does (versions found and offered, steps passed over,
   // message boxes, the end), for the log and a dry run's plan; may be null.
   EventSink* events = nullptr;
+  // The list of installed programs a named package goes into; null where a run has none.
+  ProgramList* programs = nullptr;
 };
 
 }  // namespace inst

@@ -6,6 +6,7 @@ namespace inst::setup {
 inline constexpr const char* kConfigurations = "Configurations";
 inline constexpr const char* kSound = "Sound";
 inline constexpr const char* kInfo = "Info";
+inline constexpr const char* kPackage = "Package";
 
 inline constexpr const char* kTitle = "title";
 inline constexpr const char* kFrameTitle = "Frametitle";
@@ -24,5 +25,10 @@ inline constexpr const char* kVolume = "Volume";
 inline constexpr const char* kShowInfo = "ShowInfo";
 inline constexpr const char* kInfoFile = "InfoFile";
 inline constexpr const char* kInfoTitle = "InfoTitle";
+
+inline constexpr const char* kPackageName = "Name";
+inline constexpr const char* kPackageVersion = "Version";
+inline constexpr const char* kPublisher = "Publisher";
+inline constexpr const char* kPackageId = "Id";
 
 }  // namespace inst::setup

@@ -6,9 +6,11 @@
 
 #include <filesystem>
 #include <map>
+#include <random>
 
 #include "platform/host.h"
 #include "platform/sound/test_sound_files.h"
+#include "settings/package_info.h"
 #include "support/jaws_sandbox.h"
 #include "text/cp1252.h"
 
@@ -64,6 +66,12 @@ Files Plus(Files f, const std::string& path, const std::string& bytes) {
   return f;
 }
 
+Files Named(const std::string& lines) {
+  Files f = Good();
+  f["Setup.ini"] += "[Package]\r\n" + lines + "\r\n";
+  return f;
+}
+
 class PackageCheck : public ::testing::Test {
  protected:
   std::vector<Finding> check(const Files& files) {
@@ -101,8 +109,10 @@ std::string Utf16(const std::string& ansi, bool mark = true) {
 }
 
 TEST_F(PackageCheck, ASoundPackageHasNoFindings) {
-  for (const Files& files : {Good(), Plus(Good(), "Setup.ini", Utf16(kGoodSetup)),
-                             Plus(Good(), "Info/extra.txt", "->../Extras/extra1.ext")})
+  for (const Files& files :
+       {Good(), Named("Name=Scripts do Bloco de Notas\r\nVersion=2.1"),
+        Named("Name=x\r\nId=bloco-de-notas-2"), Plus(Good(), "Setup.ini", Utf16(kGoodSetup)),
+        Plus(Good(), "Info/extra.txt", "->../Extras/extra1.ext")})
     for (const Finding& f : check(files)) ADD_FAILURE() << FormatFinding(f);
 }
 
@@ -219,6 +229,17 @@ TEST_F(PackageCheck, EachFindingOnAPackageMadeToShowIt) {
        "SoundFile=C:\\som.wav sai da pasta Audio"},
       {"a temporary file left", Plus(Good(), "pastascripts/sub/.instalador-tmp-12-3", "x"),
        Severity::Warning, "pastascripts\\sub\\.instalador-tmp-12-3 é um arquivo temporário"},
+      {"[Package] without Name", Named("Version=2.1"), Severity::Error, "[Package] não tem Name"},
+      {"a Name of 10,000 characters", Named("Name=" + std::string(10000, 'n')), Severity::Error,
+       "Name tem mais de 100"},
+      {"a Name with nothing to make an Id of", Named("Name=*** ***"), Severity::Error,
+       "escreva um Id"},
+      {"an Id climbing out", Named("Name=x\r\nId=..\\fora"), Severity::Error, "Id=..\\fora"},
+      {"an Id with a slash", Named("Name=x\r\nId=a/b"), Severity::Error, "Id=a/b não serve"},
+      {"an Id with a drive", Named("Name=x\r\nId=c:x"), Severity::Error, "Id=c:x não serve"},
+      {"an Id in capitals", Named("Name=x\r\nId=Bloco"), Severity::Error, "Id=Bloco não serve"},
+      {"an Id of 1,000 characters", Named("Name=x\r\nId=" + std::string(1000, 'a')),
+       Severity::Error, "não serve"},
 #ifndef _WIN32
       {"names equal but for case", Plus(Good(), "pastascripts/NOTEPAD.jsb", "y"), Severity::Error,
        "pastascripts\\NOTEPAD.jsb e pastascripts\\notepad.jsb diferem só nas maiúsculas"},
@@ -260,6 +281,21 @@ TEST_F(PackageCheck, BadPackagesGetFindingsNotFaults) {
   EXPECT_TRUE(loop);
   EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(root_), {}), before);
 #endif
+}
+
+// Every name makes an Id of the one safe form (or none), and an Id of that form is its own.
+TEST(PackageId, AnyNameFoldsToTheSafeForm) {
+  std::mt19937 random(25);
+  const std::string alphabet = "aZ09 -_./\\:\xC3\xA7";
+  for (int n = 0; n < 2000; ++n) {
+    std::string name(random() % 120, ' ');
+    for (char& c : name) c = alphabet[random() % alphabet.size()];
+    const std::string id = DefaultPackageId(name);
+    EXPECT_TRUE(id.empty() || IsPackageId(id)) << name << " -> " << id;
+    EXPECT_EQ(DefaultPackageId(id), id);
+  }
+  EXPECT_EQ(DefaultPackageId("Scripts do Bloco de Notas"), "scripts-do-bloco-de-notas");
+  EXPECT_EQ(DefaultPackageId(" --Ação 2.0!"), "a-o-2-0");
 }
 
 }  // namespace

@@ -49,6 +49,12 @@ const Case kCases[] = {
     {{"--ui=silent", "--silent"}, P, "error: --silent e --ui não podem ir juntas"},
     {{"--silent", "--uninstall"}, P, "error: --silent e --uninstall não podem ir juntas"},
     {{"/UNINSTALL", "/dry-run"}, W, "dry-run uninstall ui= dir= log= versions="},
+    // --uninstall with a window front end is the uninstall window; its user picks the versions.
+    {{"--uninstall", "--ui=gtk"}, P, "ui uninstall ui=gtk dir= log= versions="},
+    {{"--uninstall", "--ui=headless"}, P, "error: --uninstall e --ui não podem ir juntas"},
+    {{"/uninstall", "/ui=win32", "/versions=all"},
+     W,
+     "error: --versions não vai com a janela de remoção (--uninstall --ui)"},
     {{"--versions", "all"}, P, "error: --versions só vai com --silent ou --uninstall"},
     {{"--dry-run", "--ui=headless"}, P, "error: --dry-run só vai com --silent ou --uninstall"},
     {{"--dry-run", "--versions=all"}, P, "error: --versions só vai com --silent ou --uninstall"},

@@ -315,6 +315,14 @@ class DryRun(Case):
         skips = [line for line in dry.lines if line.startswith('skip')]
         self.assertEqual(len(skips), 2)  # 16.0/PTB's shared folder: no confignames, no default
 
+    def test_a_named_package_is_not_listed_outside_windows(self):
+        setup = settings()
+        setup['Package'] = {'Name': 'Scripts do Bloco de Notas'}
+        dry, real, done = self.plan_and_log(self.sandbox(setup=setup), '--versions', 'all')
+        self.assertEqual((dry.status, real.status, dry.err), (0, 0, DONE), real.err)
+        self.assertEqual(dry.lines, done)
+        self.assertRegex(dry.lines[-1], r'^skip step=register reason="[^"]+"$')
+
     def test_an_uninstall_prints_what_it_then_does(self):
         box = self.sandbox()
         box.write(box.user('17.0', 'PTB') + '/notepad.jss', b"the user's own")

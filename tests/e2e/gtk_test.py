@@ -33,7 +33,8 @@ WALK = [('check box', '17.0'), ('check box', '16.0'), ('push button', 'Informaç
 class Program:
     """The installer with the GTK front end on the test's desktop."""
 
-    def __init__(self, box, sound='silent', ui=('--ui=gtk',)):
+    @staticmethod
+    def environment(box, sound='silent'):
         env = {k: v for k, v in os.environ.items()
                if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
         env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
@@ -45,6 +46,10 @@ class Program:
         env.pop('INSTALADOR_SOUND', None)
         if sound:
             env['INSTALADOR_SOUND'] = sound
+        return env
+
+    def __init__(self, box, sound='silent', ui=('--ui=gtk',)):
+        env = self.environment(box, sound)
         self.proc = subprocess.Popen([EXE, *ui, '--package-dir', box.package], env=env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.app = d.application(self.proc.pid)
@@ -344,6 +349,37 @@ class Installation(Case):
         self.assertFocus(alert, 'push button', 'OK')
         d.type_keys('Return')
         self.assertEqual(program.wait(), 1)
+
+
+class UninstallWindow(Case):
+    def test_the_versions_with_the_package_and_the_removal(self):
+        setup = settings()
+        setup['Package'] = {'Name': 'Scripts do Bloco de Notas'}
+        box = Sandbox(setup=setup)
+        self.addCleanup(box.remove)
+        installed = subprocess.run([EXE, '--silent', '--versions=16.0', '--package-dir',
+                                    box.package], env=Program.environment(box),
+                                   capture_output=True, timeout=60)
+        self.assertEqual(installed.returncode, 0, installed.stderr)
+        program = Program(box, ui=('--uninstall', '--ui=gtk'))
+        self.addCleanup(self.check_stderr, program)
+        title = 'Remoção de Scripts do Bloco de Notas'
+        form1 = d.window(program.app, title)
+        boxes = d.find(d.one(form1, 'panel', 'Versões do JAWS com o pacote'), 'check box')
+        self.assertEqual([b.get_name() for b in boxes], ['16.0'])
+        self.assertIn('checked', d.states(boxes[0]))
+        self.assertEqual({b.get_name(): d.key_binding(b) for b in d.find(form1, 'push button')},
+                         {'Remover': '<Alt>r', 'Sair': '<Alt>s'})
+        self.assertFocus(form1, 'check box', '16.0')
+        self.assertEqual(d.client_size(d.x_window(title)), (445, 339))
+        d.screenshot(title, os.path.join(SHOTS, 'uninstall-window.png'))
+        d.activate(title)
+        d.type_keys('alt+r')
+        self.assertEqual(alert_text(program.alert()),
+                         'Remoção concluída. Por favor, reinicie o JAWS.')
+        d.type_keys('Return')
+        self.assertEqual(program.wait(), 0)
+        self.assertFalse(box.exists(box.user('16.0', 'ENU') + '/notepad.jss'))
 
 
 if __name__ == '__main__':

@@ -19,6 +19,7 @@ import unittest
 
 import desktop as d
 import orca_session as orca
+import sandbox
 from sandbox import Sandbox
 
 TITLE = 'Instalação do pacote'
@@ -62,21 +63,35 @@ START_UP_STOP = [
             'Ele é necessário para a instalação!', 'OK botão de apertar.']),
 ]
 
+# The uninstall window of a named package installed into 17.0 alone.
+REMOVAL = 'Remoção de Scripts do Bloco de Notas'
+UNINSTALL_WINDOW = [
+    (None, ['%s quadro.' % REMOVAL, 'Versões do JAWS com o pacote painel.',
+            '17.0 caixa de seleção selecionada.']),
+    ('alt+r', ['alt da esquerda', 'r', 'alerta %s.' % REMOVAL,
+               'Remoção concluída. Por favor, reinicie o JAWS.', 'OK botão de apertar.']),
+]
 
-def start(session, box):
-    """The installer on Orca's desktop, reading a sandbox JAWS tree."""
-    env = {k: v for k, v in session.env.items()
+
+def environment(base, box):
+    env = {k: v for k, v in base.items()
            if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
     env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
                 'AllUsersProfile': box.allusers, 'INSTALADOR_SOUND': 'silent',
                 # GTK's caches live until exit by design; LeakSanitizer would call them leaks.
                 'ASAN_OPTIONS': 'detect_leaks=0'})
-    return subprocess.Popen([EXE, '--ui=gtk', '--package-dir', box.package], env=env,
+    return env
+
+
+def start(session, box, args=('--ui=gtk',)):
+    """The installer on Orca's desktop, reading a sandbox JAWS tree."""
+    return subprocess.Popen([EXE, *args, '--package-dir', box.package],
+                            env=environment(session.env, box),
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
 class Speech(unittest.TestCase):
-    def hear(self, box, steps, last_key, status):
+    def hear(self, box, steps, last_key, status, args=('--ui=gtk',)):
         """Starts the program under a fresh Orca, types each step's key and checks every
         utterance Orca makes after it; then `last_key` ends the program with `status`.
 
@@ -85,11 +100,11 @@ class Speech(unittest.TestCase):
         neither the window's title nor the box's. The start is then tried once more, under a
         fresh Orca, and the output says so.
         """
-        if not self.attempt(box, steps, last_key, status, may_retry=True):
+        if not self.attempt(box, steps, last_key, status, True, args):
             print('Orca never heard the first window activate; once more', flush=True)
-            self.attempt(box, steps, last_key, status, may_retry=False)
+            self.attempt(box, steps, last_key, status, False, args)
 
-    def attempt(self, box, steps, last_key, status, may_retry):
+    def attempt(self, box, steps, last_key, status, may_retry, args):
         session = orca.Session(LOCALE)
         try:
             session.__enter__()
@@ -99,7 +114,7 @@ class Speech(unittest.TestCase):
             self.fail('Orca could not be started: %s' % e)
         self.addCleanup(session.__exit__, None, None, None)
         mark = session.mark()
-        proc = start(session, box)
+        proc = start(session, box, args)
         try:
             for key, expected in steps:
                 expected = [orca.normalise(u) for u in expected]
@@ -149,6 +164,16 @@ class Speech(unittest.TestCase):
         self.addCleanup(box.remove)
         # Enter on the success box's OK ends the program after the installation.
         self.hear(box, MAIN_WINDOW, 'Return', 0)
+
+    def test_uninstall_window_title_frame_box_and_result(self):
+        setup = sandbox.settings()
+        setup['Package'] = {'Name': 'Scripts do Bloco de Notas'}
+        box = Sandbox(setup=setup)
+        self.addCleanup(box.remove)
+        installed = subprocess.run([EXE, '--silent', '--package-dir', box.package],
+                                   env=environment(os.environ, box), capture_output=True)
+        self.assertEqual(installed.returncode, 0, installed.stderr)
+        self.hear(box, UNINSTALL_WINDOW, 'Return', 0, ('--uninstall', '--ui=gtk'))
 
 
 if __name__ == '__main__':

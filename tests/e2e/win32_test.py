@@ -411,6 +411,46 @@ class WindowsProgram(unittest.TestCase):
         self.keys('Esc')
         self.ended(proc, 0)
 
+    def test_the_uninstall_window(self):
+        setup = sandbox.settings()
+        setup['Package'] = {'Name': 'Scripts do Bloco de Notas'}
+        box = WineSandbox(setup=setup)
+        installed = subprocess.run([WINE_RUN, EXE, '/S', '/package-dir', 'C:\\pkg'],
+                                   env=self.env, capture_output=True, timeout=120)
+        self.assertEqual(installed.returncode, 0, installed.stderr)  # into 17.0 alone
+        proc = self.start(box, extra=('--uninstall', '--ui=win32'))
+        hwnd = self.form('Remoção de Scripts do Bloco de Notas')
+        s = self.screen(hwnd)
+        self.assertEqual(tuple(s.window['client'][2:]), FORM1_CLIENT)
+        self.assertEqual([(c['text'], c['visible']) for c in s.children],
+                         [('Versões do JAWS com o pacote', True), ('17.0', True),
+                          ('Check1', False), ('Check1', False), ('Check1', False),
+                          ('Inf&ormações', False), ('&Remover', True), ('&Sair', True)])
+        self.assertEqual((s['17.0']['check'], self.focus_text(hwnd)), (1, '17.0'))
+        acc = self.driver('msaa', s.handle('&Remover'))
+        self.assertEqual((acc['name'], acc['shortcut'].upper()), ('Remover', 'ALT+R'))
+        self.shot('uninstall-window')
+        self.keys('Space', 'Alt+R')
+        box_hwnd, title, text, icon = self.message()
+        self.assertEqual((title, text, icon), ('Remoção de Scripts do Bloco de Notas',
+                                               'Você precisa marcar pelo menos uma versão do '
+                                               'JAWS para remover o pacote!', True))
+        self.answer(box_hwnd)
+        time.sleep(0.3)
+        self.assertEqual(self.focus_text(hwnd), '&Remover')
+        self.keys('Shift+Tab', 'Space', 'Alt+R')
+        box_hwnd, title, text, icon = self.message()
+        self.assertEqual((text, icon), ('Remoção concluída. Por favor, reinicie o JAWS.', False))
+        self.answer(box_hwnd)
+        self.ended(proc, 0)
+        self.assertFalse(box.exists(box.user('17.0', 'ENU') + '/notepad.jss'))
+        # Nothing left to remove: said, and the program ends.
+        proc = self.start(box, extra=('--uninstall', '--ui=win32'))
+        box_hwnd, title, text, icon = self.message()
+        self.assertEqual(text, 'Este pacote não está instalado em nenhuma versão do JAWS.')
+        self.answer(box_hwnd)
+        self.ended(proc, 0)
+
     def information(self, content, lines):
         box = WineSandbox()
         box.write('pkg/Info/leiame.txt', content)

@@ -8,10 +8,12 @@ Usage: wine_test.py PATH-TO-INSTALADOR.EXE PATH-TO-WINE-RUN
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 import sandbox
@@ -136,17 +138,7 @@ class CommandLineUnderWine(unittest.TestCase):
         box.write(box.user('16.0', 'PTB') + '/Default.jkm', b'[Common Keys]\r\nInsert+T=Title\r\n')
 
         def jaws():
-            tree = {}
-            for top in (box.APPDATA, box.ALLUSERS):
-                base = box.path(*top.split('/'), 'Freedom Scientific')
-                for folder, _, names in os.walk(base):
-                    rel = os.path.relpath(folder, box.root)
-                    tree[rel] = None
-                    for n in names:
-                        with open(os.path.join(folder, n), 'rb') as f:
-                            tree[os.path.join(rel, n)] = f.read()
-            return {k: v for k, v in tree.items()
-                    if 'instalador-backup' not in k and not k.endswith('instalador.lock')}
+            return jaws_tree(box)
 
         before = jaws()
         args = ('/versions=all', '/package-dir', 'C:\\pkg')
@@ -156,6 +148,129 @@ class CommandLineUnderWine(unittest.TestCase):
         status, _, err = self.cli('/UNINSTALL', *args)
         self.assertEqual((status, err.replace('\r', '')), (0, 'Desinstalação concluída.\n'))
         self.assertEqual(jaws(), before)
+
+
+class ListOfInstalledProgramsUnderWine(unittest.TestCase):
+    KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\instalador-bloco-de-notas'
+
+    def setUp(self):
+        subprocess.run([WINE_RUN, 'reg', 'delete', self.KEY, '/f'], capture_output=True)
+
+    def reg(self):
+        """The key's values as `reg query` gives them, or None when it is not there."""
+        proc = subprocess.run([WINE_RUN, 'reg', 'query', self.KEY], capture_output=True,
+                              text=True, timeout=120)
+        if proc.returncode != 0:
+            return None
+        return {f[0]: (f[1], f[2] if len(f) > 2 else '') for f in
+                (line.strip().split(None, 2) for line in proc.stdout.splitlines())
+                if len(f) >= 2 and f[1].startswith('REG_')}
+
+    def kept_folder(self, box):
+        """The kept uninstaller's folder, as Windows names it, with nothing in its place."""
+        local = subprocess.run([WINE_RUN, 'cmd', '/c', 'echo', '%LOCALAPPDATA%'],
+                               capture_output=True, text=True, check=True).stdout.strip()
+        shutil.rmtree(box.path(*local[3:].split('\\'), 'instalador'), True)
+        return local + '\\instalador\\bloco-de-notas'
+
+    def run_cli(self, *args):
+        proc = subprocess.run([WINE_RUN, *args], capture_output=True, timeout=120)
+        return proc.returncode, proc.stderr.decode('utf-8').replace('\r', '')
+
+    def test_named_install_registers_replaces_and_quiet_uninstall_takes_all_away(self):
+        setup = sandbox.settings()
+        setup['Package'] = {'Name': 'Scripts do Bloco de Notas', 'Version': '2.1',
+                            'Publisher': 'Fulano Scripts', 'Id': 'bloco-de-notas'}
+        box = WineSandbox(setup=setup)
+        folder = self.kept_folder(box)
+        program = folder + '\\desinstalar.exe'
+        kept = box.path(*program[3:].split('\\'))
+        before = jaws_tree(box)
+        install = ('/SILENT', '/versions=all', '/package-dir', 'C:\\pkg')
+        dry = subprocess.run([WINE_RUN, sandbox.EXE, *install, '/DRY-RUN'], capture_output=True,
+                             text=True, timeout=120).stdout.splitlines()
+        self.assertRegex(dry[-12], r'^copy from="[^"]+" to="%s"$' %
+                         re.escape(program.replace('\\', '\\\\')))
+        self.assertEqual([line.split(' value=')[1].split(' ')[0] for line in dry[-11:]],
+                         ['DisplayName', 'DisplayVersion', 'Publisher', 'DisplayIcon',
+                          'InstallLocation', 'UninstallString', 'QuietUninstallString',
+                          'EstimatedSize', 'InstallDate', 'NoModify', 'NoRepair'])
+        self.assertEqual((self.reg(), os.path.exists(kept)), (None, False))
+        self.assertEqual(self.run_cli(sandbox.EXE, *install)[0], 0)
+        values = self.reg()
+        self.assertEqual({k: v[1] for k, v in values.items() if k != 'EstimatedSize'}, {
+            'DisplayName': 'Scripts do Bloco de Notas', 'DisplayVersion': '2.1',
+            'Publisher': 'Fulano Scripts', 'DisplayIcon': program, 'InstallLocation': folder,
+            'UninstallString': '"%s" --uninstall --ui=win32' % program,
+            'QuietUninstallString': '"%s" --uninstall --versions all' % program,
+            'InstallDate': time.strftime('%Y%m%d', time.gmtime()),
+            'NoModify': '0x1', 'NoRepair': '0x1'})
+        self.assertEqual(values['EstimatedSize'][0], 'REG_DWORD')
+        first = os.path.getsize(kept)
+
+        # A newer version of the same Id replaces the key's version and the kept bundle.
+        setup['Package']['Version'] = '2.2'
+        box.setup(setup)
+        box.write('pkg/pastascripts/novo.jss', b'x' * 5000)
+        self.assertEqual(self.run_cli(sandbox.EXE, *install)[0], 0)
+        self.assertEqual(self.reg()['DisplayVersion'][1], '2.2')
+        self.assertGreater(os.path.getsize(kept), first)
+
+        # The quiet uninstall as the registry gives it, with no package folder at hand.
+        quiet = self.reg()['QuietUninstallString'][1]
+        path, args = quiet[1:].split('" ', 1)
+        shutil.rmtree(box.path('pacote-movido'), True)
+        shutil.move(box.package, box.path('pacote-movido'))
+        status, err = self.run_cli(path, *args.split())
+        self.assertEqual((status, err), (0, 'Desinstalação concluída.\n'))
+        self.assertEqual(jaws_tree(box), before)
+        self.assertIsNone(self.reg())
+        self.assertFalse(os.path.exists(os.path.dirname(kept)))
+
+    def test_an_entry_that_cannot_be_written_does_not_fail_the_installation(self):
+        setup = sandbox.settings()
+        setup['Package'] = {'Name': 'Bloco de Notas'}
+        box = WineSandbox(setup=setup)
+        # The kept folder's place taken by a file.
+        box.write('/'.join(self.kept_folder(box).split('\\')[1:]), b'')
+        status, err = self.run_cli(sandbox.EXE, '/S', '/package-dir', 'C:\\pkg')
+        self.assertEqual(status, 0, err)
+        self.assertIn('A entrada do pacote na lista de programas instalados não pôde ser '
+                      'gravada', err)
+        self.assertTrue(err.endswith('Instalação concluída com êxito.\nPor favor, reinicie o '
+                                     'JAWS.\n'), err)
+        self.assertIsNone(self.reg())
+
+    def test_two_installations_of_the_same_id_at_once_with_a_name_of_10000_characters(self):
+        setup = sandbox.settings()
+        setup['Package'] = {'Name': 'Bloco de Notas ' * 667, 'Id': 'bloco-de-notas'}
+        box = WineSandbox(setup=setup)
+        folder = box.path(*self.kept_folder(box)[3:].split('\\'))
+        runs = [subprocess.Popen([WINE_RUN, sandbox.EXE, '/S', '/package-dir', 'C:\\pkg'],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                for _ in range(2)]
+        self.assertEqual([run.wait(timeout=120) for run in runs], [0, 0])
+        shown = self.reg()['DisplayName'][1]
+        self.assertTrue(shown.startswith('Bloco de Notas Bloco'), shown)
+        self.assertEqual(os.listdir(folder), ['desinstalar.exe'])
+        listed = subprocess.run(['unzip', '-l', os.path.join(folder, 'desinstalar.exe')],
+                                capture_output=True, text=True)
+        self.assertIn('pastascripts/notepad.jss', listed.stdout)
+
+
+def jaws_tree(box):
+    """The JAWS folders' files and their bytes, without the backups and the lock."""
+    tree = {}
+    for top in (box.APPDATA, box.ALLUSERS):
+        base = box.path(*top.split('/'), 'Freedom Scientific')
+        for folder, _, names in os.walk(base):
+            rel = os.path.relpath(folder, box.root)
+            tree[rel] = None
+            for n in names:
+                with open(os.path.join(folder, n), 'rb') as f:
+                    tree[os.path.join(rel, n)] = f.read()
+    return {k: v for k, v in tree.items()
+            if 'instalador-backup' not in k and not k.endswith('instalador.lock')}
 
 
 def ours_in_temp(box):

@@ -11,6 +11,7 @@
 
 #include "audio/fakes.h"
 #include "installer/installer.h"
+#include "installer/remover.h"
 #include "installer/texts.h"
 #include "support/jaws_sandbox.h"
 
@@ -261,6 +262,74 @@ TEST_F(ToolkitTest, AnErrorFromABackEndIsACriticalMessageAndAnEnd) {
                               "Instalador", MsgIcon::Critical}));
   EXPECT_EQ(ui.events.back(), "end 70");
   EXPECT_EQ(box.read(box.user("17.0", "enu") + "\\leitor.jss"), "<missing>");
+}
+
+// The list of installed programs as a test sees it: what was written, and a key that refuses.
+class FakeList final : public ProgramList {
+ public:
+  bool refuse = false;
+  std::map<std::string, std::vector<RegistryValue>> keys;
+  std::vector<std::string> kept;
+  std::string absent() const override { return ""; }
+  Status writeKey(const std::string& key, const std::vector<RegistryValue>& values) override {
+    if (refuse) return Status::failure(key, "Acesso negado.");
+    keys[key] = values;
+    return Status::success();
+  }
+  Status removeKey(const std::string& key) override {
+    keys.erase(key);
+    return Status::success();
+  }
+  bool keyExists(const std::string& key) override { return keys.count(key) != 0; }
+  Status keepProgram(const std::string&, const std::string& path) override {
+    kept.push_back(path);
+    return Status::success();
+  }
+  Status removeProgram(const std::string& path) override {
+    std::erase(kept, path);
+    return Status::success();
+  }
+};
+
+TEST_F(ToolkitTest, ANamedPackageIsListedAndItsUninstallWindowTakesItOffAndTheEntry) {
+  setup("[Package]\r\nName=Bloco\r\n");
+  Environment& env = box.env();
+  static_cast<testing::FixedEnvironment&>(env).vars["localappdata"] = box.root() + "\\Local";
+  const std::string key =
+      "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\instalador-bloco";
+  const std::string program = box.root() + "\\Local\\instalador\\bloco\\desinstalar.exe";
+  for (bool refuse : {true, false}) {
+    SCOPED_TRACE(refuse ? "a key that refuses" : "a key that takes the values");
+    FakeList list;
+    list.refuse = refuse;
+    ToolkitFrontEnd installing;
+    Session run(installing,
+                {{box.fs(), box.profile(), env, box.sleeper(), nullptr, &list}, port, box.exe()});
+    installing.app = &run.host;
+    run.host.start();
+    installing.click("Form1", "Command1");
+    EXPECT_EQ(list.kept, std::vector<std::string>{program});
+    EXPECT_EQ(installing.boxes.back().text, text::kInstallDone);
+    ASSERT_EQ(installing.boxes.size(), refuse ? 2u : 1u);
+    if (refuse) {
+      EXPECT_EQ(installing.boxes[0].text,
+                std::string(text::kRegisterFailed) + "\n" + key + "\nAcesso negado.");
+      continue;
+    }
+    EXPECT_EQ(list.keys.at(key).at(0).text, "Bloco");
+
+    ToolkitFrontEnd removing;
+    RemovalSession removal(
+        removing, {{box.fs(), box.profile(), env, box.sleeper(), nullptr, &list}, port, box.exe()});
+    removing.app = &removal.host;
+    removal.host.start();
+    EXPECT_EQ(removing.native.at("Form1").caption, "Remoção de Bloco");
+    removing.click("Form1", "Command1");
+    EXPECT_EQ(removing.boxes.back().text, text::kRemovalDone);
+    EXPECT_EQ(box.read(box.user("17.0", "enu") + "\\leitor.jss"), "<missing>");
+    EXPECT_TRUE(list.keys.empty());
+    EXPECT_TRUE(list.kept.empty());
+  }
 }
 
 // The same session through either way of driving the core leaves the same program behind.

@@ -18,6 +18,7 @@
 #include "platform/posix/posix_environment.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_profile.h"
+#include "platform/posix/posix_registry.h"
 #include "platform/posix/posix_sleeper.h"
 #include "platform/sound/silent_device.h"
 
@@ -80,7 +81,8 @@ constexpr std::array kSoundDevices{
 
 NativeServices MakeNativeServices() {
   return {std::make_unique<PosixFileSystem>(), std::make_unique<PosixProfile>(),
-          std::make_unique<PosixEnvironment>(), std::make_unique<PosixSleeper>()};
+          std::make_unique<PosixEnvironment>(), std::make_unique<PosixSleeper>(),
+          std::make_unique<PosixRegistry>()};
 }
 
 bool SlashOptions() {

@@ -17,6 +17,7 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_mci.h"
 #include "platform/win32/win32_profile.h"
+#include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_sleeper.h"
 
 // What ends the program when an exception escapes everything (main catches them all; one
@@ -60,7 +61,8 @@ constexpr std::array kSoundDevices{
 
 NativeServices MakeNativeServices() {
   return {std::make_unique<Win32FileSystem>(), std::make_unique<Win32Profile>(),
-          std::make_unique<Win32Environment>(), std::make_unique<Win32Sleeper>()};
+          std::make_unique<Win32Environment>(), std::make_unique<Win32Sleeper>(),
+          std::make_unique<Win32Registry>()};
 }
 
 bool SlashOptions() {

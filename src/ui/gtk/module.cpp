@@ -8,6 +8,7 @@
 
 #include "cli/exit_status.h"
 #include "installer/installer.h"
+#include "installer/remover.h"
 #include "ui/front_ends.h"
 #include "ui/gtk/gtk_front_end.h"
 
@@ -21,6 +22,10 @@ extern "C" __attribute__((visibility("default"))) int instalador_gtk_run(
   }
   std::unique_ptr<inst::MciPort> sound = s.sound("sdl");
   inst::gtk::GtkFrontEnd ui;
+  if (s.uninstall) {
+    inst::RemovalSession session(ui, {s.core, *sound, s.packageFolder, false, s.started});
+    return ui.run(session.host);
+  }
   inst::Session session(ui, {s.core, *sound, s.packageFolder, true, s.started});
   return ui.run(session.host);
 }

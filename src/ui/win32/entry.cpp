@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include "installer/installer.h"
+#include "installer/remover.h"
 #include "ui/win32/win32_front_end.h"
 
 namespace inst::win32ui {
@@ -22,8 +23,14 @@ int Run(ui::Services& s) {
   const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   std::unique_ptr<MciPort> sound = s.sound("winmm");
   Win32FrontEnd ui(GetModuleHandleW(nullptr));
-  Session session(ui, {s.core, *sound, s.packageFolder, true, s.started});
-  const int status = ui.run(session.host);
+  int status = 0;
+  if (s.uninstall) {
+    RemovalSession session(ui, {s.core, *sound, s.packageFolder, false, s.started});
+    status = ui.run(session.host);
+  } else {
+    Session session(ui, {s.core, *sound, s.packageFolder, true, s.started});
+    status = ui.run(session.host);
+  }
   if (com) CoUninitialize();
   return status;
 }
