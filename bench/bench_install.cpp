@@ -7,6 +7,8 @@
 //
 //   bench_install [repetitions]      (release build; well under a minute on tmpfs)
 //   bench_install --make-package DIR (only writes the 100 MB package, for bench_silent.sh)
+//   bench_install --compare DIR N    (only the comparison with cp -r + sync, N runs each, on the
+//                                     package DIR made before: two builds can take turns on it)
 //
 // The files go to BENCH_DIR, else /dev/shm when it exists, else TMPDIR or /tmp. On a memory file
 // system the figures compare the work each side does, not the disk's write-back of 1.2 GB: the
@@ -168,7 +170,8 @@ int main(int argc, char** argv) {
     MakePackage(argv[2], 100u << 20);
     return 0;
   }
-  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const bool compareOnly = argc == 4 && std::string(argv[1]) == "--compare";
+  const int repetitions = std::max(1, std::atoi(argc > 1 ? argv[compareOnly ? 3 : 1] : "5"));
   fs::path base = "/tmp";
   if (const char* dir = std::getenv("BENCH_DIR")) {
     base = dir;
@@ -178,13 +181,15 @@ int main(int argc, char** argv) {
     base = tmp;
   }
   const fs::path root = base / ("instalador-bench-" + std::to_string(getpid()));
-  const fs::path big = root / "pacote-100MB";
+  const fs::path big = compareOnly ? fs::path(argv[2]) : root / "pacote-100MB";
   const fs::path small = root / "pacote-10MB";
   const fs::path sandbox = root / "maquina";
 
-  std::printf("making packages of %d files (100 MB and 10 MB) in %s...\n", kFiles, base.c_str());
-  MakePackage(big, 100u << 20);
-  MakePackage(small, 10u << 20);
+  if (!compareOnly) {
+    std::printf("making packages of %d files (100 MB and 10 MB) in %s...\n", kFiles, base.c_str());
+    MakePackage(big, 100u << 20);
+    MakePackage(small, 10u << 20);
+  }
 
   std::vector<double> install, cp;
   for (int r = 0; r < repetitions; ++r) {
@@ -211,6 +216,10 @@ int main(int argc, char** argv) {
       "  ratio install / cp -r + sync: median %.2fx, best %.2fx (target <= 1.2x)\n",
       Median(install) / Median(cp),
       *std::min_element(install.begin(), install.end()) / *std::min_element(cp.begin(), cp.end()));
+  if (compareOnly) {
+    fs::remove_all(root);
+    return 0;
+  }
 
   const std::string self = fs::canonical("/proc/self/exe").string();
   const long rssSmall = PeakRss(self, small, sandbox);

@@ -248,21 +248,31 @@ int renameTempAt(int folder, const std::string& tempName, const std::string& tar
   return failure;
 }
 
+int flushFolder(int at, const char* path) {
+  // Only a folder opened for reading can be flushed: a descriptor opened as a place (O_PATH)
+  // is refused with EBADF.
+  Descriptor folder(openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder) {
+    if (errno != EACCES) return errno;
+    // A folder the user may write in but not list: only every file system at once can be
+    // flushed, which sync does, and waits for.
+    sync();
+    return 0;
+  }
+  if (fsync(folder.get()) == 0 || errno == EINVAL || errno == ENOTSUP) return 0;
+  return errno;
+}
+
 int commitTempAt(int fd, int folder, const std::string& tempName, const std::string& target,
                  bool knownNew) {
   if (int failure = closeTempAt(fd, folder, tempName, target, knownNew, true)) return failure;
   TestPause("rename", target);
   if (int failure = renameTempAt(folder, tempName, target)) return failure;
-  // The new name is on the disk only once the folder is.
-  if (folder == AT_FDCWD) {
-    const std::size_t slash = target.rfind('/');
-    const std::string path = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    Descriptor parent(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (parent) fsync(parent.get());
-  } else {
-    fsync(folder);
-  }
-  return 0;
+  // The new name is on the disk only once the folder is; until then the write is not done.
+  if (folder != AT_FDCWD) return flushFolder(folder, ".");
+  const std::size_t slash = target.rfind('/');
+  return flushFolder(AT_FDCWD,
+                     slash == std::string::npos ? "." : target.substr(0, slash + 1).c_str());
 }
 
 Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,

@@ -73,10 +73,16 @@ void TestPause(const char* where, std::string_view target = {});
 // Returns the descriptor, or -1 with `error` set to the system's reason.
 int openTempBeside(const std::string& nativeTarget, std::string& tempPath, std::string& error);
 
+// Puts the names of the folder `path` (relative to the open folder `at`, which may be one opened
+// only as a place) on the disk: 0 or the error number. A file system that has no flush of
+// folders (EINVAL, ENOTSUP) is no failure: its names are as safe as it makes them.
+int flushFolder(int at, const char* path);
+
 // Gives the temporary file the target's permissions (or the usual ones for a new file), flushes
 // it to the disk, closes it, renames it over the target and flushes the folder. A target without
 // write permission is refused (EACCES), as Windows refuses a read-only file. On failure the
-// temporary file is removed.
+// temporary file is removed; a folder flush that fails comes after the rename, so the target is
+// new but not known to be on the disk, and the failure is the caller's to undo as any other.
 Status commitTemp(int fd, const std::string& tempPath, const std::string& nativeTarget,
                   const std::string& shownPath);
 

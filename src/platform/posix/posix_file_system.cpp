@@ -141,27 +141,39 @@ class Batch {
 
   bool full() const { return pending_.size() >= kLimit; }
   void add(Pending p) { pending_.push_back(std::move(p)); }
+  // A folder the copy made, `shown` as the user's paths spell it: its name is flushed with the
+  // files, or alone when no file follows it.
+  void made(int folder, const std::string& shown) {
+    if (madeShown_.empty()) {
+      made_.reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+      madeShown_ = shown;
+    }
+  }
 
   // Flushes, renames and tells `watcher` of each file in the order they were copied; stops at
-  // the first rename that fails (the files after it are removed, not installed).
+  // the first rename that fails (the files after it are removed, not installed). A flush that
+  // fails fails the copy: before the renames nothing is installed, after them the copy is not
+  // known to be on the disk.
   Status commit(CopyWatcher& watcher) {
-    if (pending_.empty()) return Status::success();
-    syncAll();
-    Status result = Status::success();
-    std::size_t i = 0;
-    for (; i < pending_.size(); ++i) {
-      const Pending& p = pending_[i];
-      if (int error = posix::renameTempAt(p.folder->get(), p.temp, p.target)) {
+    if (pending_.empty()) {
+      Status result = Status::success();
+      if (!madeShown_.empty() && syncfs(made_.get()) != 0) result = failure(madeShown_, errno);
+      madeShown_.clear();
+      return result;
+    }
+    Status result = syncAll();
+    std::size_t i = 0;  // the files before it are renamed, or were removed by a failed rename
+    while (result && i < pending_.size()) {
+      const Pending& p = pending_[i++];
+      if (int error = posix::renameTempAt(p.folder->get(), p.temp, p.target))
         result = failure(p.to, error);
-        watcher.fileCopied(p.from, p.to, result);
-        break;
-      }
       watcher.fileCopied(p.from, p.to, result);
     }
-    for (++i; i < pending_.size(); ++i)
+    for (; i < pending_.size(); ++i)
       unlinkat(pending_[i].folder->get(), pending_[i].temp.c_str(), 0);
-    syncAll();
+    if (Status synced = syncAll(); result && !synced) result = synced;
     pending_.clear();
+    madeShown_.clear();
     return result;
   }
 
@@ -170,20 +182,29 @@ class Batch {
   }
 
  private:
-  // One syncfs per file system the files lie on.
-  void syncAll() {
+  // One syncfs per file system the files and the folder made lie on; the first that fails
+  // names the file whose file system it is.
+  Status syncAll() {
     std::set<dev_t> done;
     const posix::Descriptor* last = nullptr;
+    auto sync = [&](int fd, const std::string& shown) {
+      struct stat st;
+      if (fstat(fd, &st) == 0 && !done.insert(st.st_dev).second) return Status::success();
+      return syncfs(fd) == 0 ? Status::success() : failure(shown, errno);
+    };
+    if (!madeShown_.empty())
+      if (Status s = sync(made_.get(), madeShown_); !s) return s;
     for (const Pending& p : pending_) {
       if (p.folder.get() == last) continue;
       last = p.folder.get();
-      struct stat st;
-      if (fstat(last->get(), &st) == 0 && !done.insert(st.st_dev).second) continue;
-      syncfs(last->get());
+      if (Status s = sync(last->get(), p.to); !s) return s;
     }
+    return Status::success();
   }
 
   std::vector<Pending> pending_;
+  posix::Descriptor made_;
+  std::string madeShown_;
 };
 
 // Copies the open regular file `in` to a temporary file beside the file `name` of `folder`,
@@ -299,11 +320,13 @@ struct NoWatcher final : CopyWatcher {
 };
 
 // Opens the folder `name` of `parent`, made first when the listing lacks it, or when it went
-// since. Returns 0 or errno.
-int openOrMakeFolder(int parent, const std::string& name, bool isNew, posix::Descriptor& out) {
+// since (then `made` says so). Returns 0 or errno.
+int openOrMakeFolder(int parent, const std::string& name, bool isNew, posix::Descriptor& out,
+                     bool& made) {
   int error = isNew ? ENOENT : openFolder(parent, name.c_str(), out);
   if (error == ENOENT) {
     if (mkdirat(parent, name.c_str(), 0777) != 0) return errno;
+    made = true;
     error = openFolder(parent, name.c_str(), out);
   }
   return error == ENOTDIR ? EEXIST : error;  // a file holds the name the folder needs
@@ -389,6 +412,7 @@ Status copyTree(const std::string& source, const std::string& destination, CopyW
     error = mkdir(nativeTarget.c_str(), 0777) == 0
                 ? openFolder(AT_FDCWD, nativeTarget.c_str(), targetFolder)
                 : errno;
+    if (!error) batch.made(targetFolder.get(), shownTarget);
   }
   if (error) return failure(shownTarget, error);
   // A planned folder that does not exist yet is nobody's: no id to meet again.
@@ -485,8 +509,11 @@ Status copyTree(const std::string& source, const std::string& destination, CopyW
       if (error == ENOTDIR) error = EEXIST;  // a file holds the name the folder needs
       if (error == ENOENT && f.target) error = planWriteIn(f);  // the copy would make it here
       if (error && error != ENOENT) return failure(ShownChild(f.shownTarget, targetName), error);
-    } else if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out)) {
-      return failure(ShownChild(f.shownTarget, targetName), error);
+    } else {
+      bool made = false;
+      if (int error = openOrMakeFolder(f.target.get(), targetName, isNew, out, made))
+        return failure(ShownChild(f.shownTarget, targetName), error);
+      if (made) batch.made(f.target.get(), ShownChild(f.shownTarget, targetName));
     }
 
     Frame child{std::move(in),
@@ -659,14 +686,11 @@ Status PosixFileSystem::readFile(const std::string& path, std::string& bytes) {
 
 namespace {
 
-// Puts a name just made or removed in the folder of `native` on the disk: 0 or errno. A folder
-// that cannot be opened for reading cannot be flushed either; its name change stands.
+// Puts a name just made or removed in the folder of `native` on the disk: 0 or errno.
 int syncFolderOf(const std::string& native) {
   const std::size_t slash = native.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
-  posix::Descriptor parent(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!parent) return 0;
-  return fsync(parent.get()) == 0 ? 0 : errno;
+  return posix::flushFolder(AT_FDCWD,
+                            slash == std::string::npos ? "." : native.substr(0, slash + 1).c_str());
 }
 
 class PosixReader final : public FileReader {
