@@ -7,17 +7,20 @@ they point inside the prefix.
 Usage: wine_test.py PATH-TO-INSTALADOR.EXE PATH-TO-WINE-RUN
 """
 
+import getpass
+import itertools
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 import sandbox
 from sandbox import Sandbox
 
-WINE_RUN = None
+WINE_RUN = DRIVER = None
 
 
 class WineSandbox(Sandbox):
@@ -29,8 +32,7 @@ class WineSandbox(Sandbox):
         subprocess.run([WINE_RUN, 'cmd', '/c', 'exit'], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True)  # makes the prefix when missing
         root = os.path.join(prefix, 'drive_c')
-        users = [u for u in os.listdir(os.path.join(root, 'users')) if u != 'Public']
-        self.APPDATA = 'users/%s/AppData/Roaming' % users[0]
+        self.APPDATA = 'users/%s/AppData/Roaming' % getpass.getuser()  # Wine's user is ours
         for top in (self.PROGRAMS, self.APPDATA, self.ALLUSERS):
             shutil.rmtree(os.path.join(root, *top.split('/'), 'Freedom Scientific'), True)
         shutil.rmtree(os.path.join(root, 'pkg'), True)
@@ -211,7 +213,152 @@ class SignedBundleUnderWine(unittest.TestCase):
         self.assertEqual(ours_in_temp(box), [])
 
 
+def windows_path(box, relative):
+    return 'C:\\' + relative.replace('/', '\\')
+
+
+def run_with(variables, *args, env=None, wait=True):
+    """A run with Windows environment variables that Wine would otherwise set itself."""
+    line = ''.join('set %s=%s&& ' % kv for kv in variables.items()) + ' '.join(args)
+    proc = subprocess.Popen([WINE_RUN, 'cmd', '/c', line], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=dict(os.environ, **(env or {})))
+    if not wait:
+        return proc
+    out, err = proc.communicate(timeout=120)
+    return proc.returncode, err.decode('utf-8').replace('\r', '')
+
+
+def program():
+    return 'Z:' + sandbox.EXE.replace('/', '\\')
+
+
+class FilesInUse(unittest.TestCase):
+    """Files that another program (a scanner, JAWS) holds open with no sharing at all: a short
+    hold is waited for; a long one fails naming the file as in use, and the folder, whose put-back
+    meets a held file too, is as it was."""
+
+    def hold(self, box, ms, *relative):
+        holder = subprocess.Popen([WINE_RUN, DRIVER, 'hold', str(ms),
+                                   *(windows_path(box, r) for r in relative)],
+                                  stdout=subprocess.PIPE)
+        self.addCleanup(holder.wait, 30)
+        self.assertEqual(holder.stdout.readline().strip(), b'held')
+
+    def test_held_briefly_waited_for_held_long_named(self):
+        args = ('/versions=17.0', '/package-dir', 'C:\\pkg')
+        for ms, held, put_back, status in [(500, 3, False, 0), (10000, 3, False, 4),
+                                           (10000, 1, True, 4)]:
+            with self.subTest(ms=ms, put_back=put_back):
+                box = WineSandbox()
+                user, shared = box.user('17.0', 'ENU'), box.shared('17.0', 'ENU')
+                box.write(user + '/NOTEPAD.JSS', b'old')
+                box.write(user + '/Default.jkm', b'[Common Keys]\r\n')
+                folder = box.path(*user.split('/'))
+                before = {n: box.read(user + '/' + n) for n in os.listdir(folder)}
+                self.hold(box, ms, *[shared + '/confignames.ini', user + '/NOTEPAD.JSS',
+                                     user + '/Default.jkm'][:held])
+                run = run_with({}, program(), '/S', *args, wait=False)
+                if put_back:
+                    # Once the package's file is in, its put-back meets it held for a second.
+                    while box.read(user + '/NOTEPAD.JSS') == b'old':
+                        self.assertIsNone(run.poll())
+                        time.sleep(0.05)
+                    self.hold(box, 1000, user + '/NOTEPAD.JSS')
+                err = run.communicate(timeout=120)[1].decode('utf-8')
+                self.assertEqual(run.returncode, status, err)
+                after = {n: box.read(user + '/' + n) for n in os.listdir(folder)}
+                if status:
+                    self.assertIn('O arquivo está sendo usado por outro programa.', err)
+                    self.assertEqual(after, before, err)
+                else:
+                    self.assertEqual(after['NOTEPAD.JSS'], b'script source\r\n')
+                    self.assertIn(b'notepad=notepad', box.read(shared + '/confignames.ini'))
+                    self.assertIn(b'windows+backspace', after['Default.jkm'])
+
+    def test_uninstall_past_a_held_file(self):
+        args = ('/versions=17.0', '/package-dir', 'C:\\pkg')
+        for ms, status in [(500, 0), (10000, 4)]:
+            with self.subTest(ms=ms):
+                box = WineSandbox()
+                user = box.user('17.0', 'ENU')
+                box.write(user + '/NOTEPAD.JSS', b'old')
+                self.assertEqual(run_with({}, program(), '/S', *args)[0], 0)
+                self.hold(box, ms, user + '/NOTEPAD.JSS')
+                code, err = run_with({}, program(), '/UNINSTALL', *args)
+                self.assertEqual(code, status, err)
+                self.assertEqual(box.read(user + '/NOTEPAD.JSS'),
+                                 b'script source\r\n' if status else b'old')
+                if status:
+                    self.assertIn('O arquivo está sendo usado por outro programa.', err)
+
+
+class AnyUserAnyPath(unittest.TestCase):
+    def test_two_users_at_once_lose_no_entry_of_the_shared_file(self):
+        box = WineSandbox()
+        box.setup(sandbox.settings(Configurations__Application='wordpad',
+                                   Configurations__ScriptName='wordpad'))
+        shutil.rmtree(box.path('pkg2'), True)
+        shutil.copytree(box.package, box.path('pkg2'))
+        box.setup(sandbox.SETUP)
+        other = 'users/outro/AppData/Roaming'
+        shutil.rmtree(box.path(*other.split('/')), True)
+        shutil.copytree(box.appdata, box.path(*other.split('/')))
+        hold = box.write('hold', b'')
+        first = run_with({}, program(), '/S', '/versions=all', '/package-dir', 'C:\\pkg',
+                         env={'INSTALADOR_TEST_HOLD': 'C:\\hold',
+                              'INSTALADOR_TEST_HOLD_AT': 'rename:confignames.ini'}, wait=False)
+        while not box.exists('hold.held'):
+            self.assertIsNone(first.poll(), first.communicate())
+            time.sleep(0.05)
+        second = run_with({'APPDATA': windows_path(box, other)}, program(), '/S',
+                          '/versions=all', '/package-dir', 'C:\\pkg2', wait=False)
+        time.sleep(2)
+        self.assertIsNone(second.poll(), 'the second user\'s run waits for the first')
+        os.remove(box.path('hold'))
+        for run in (first, second):
+            self.assertEqual(run.wait(timeout=120), 0, run.communicate())
+        for version, lang in [('16.0', 'ENU'), ('17.0', 'PTB')]:
+            text = box.read(box.shared(version, lang) + '/confignames.ini')
+            self.assertIn(b'notepad=notepad', text)
+            self.assertIn(b'wordpad=wordpad', text)
+
+    def test_a_cyrillic_user_name_and_a_path_past_260_characters(self):
+        long = '/'.join(['pasta-com-um-nome-bem-comprido-%02d' % i for i in range(8)])
+        for (name, appdata, allusers), bundled in itertools.product([
+                ('Cyrillic', 'users/Иван/AppData/Roaming', 'ProgramData'),
+                ('long', 'users/' + long, 'ProgramData/' + long)], (False, True)):
+            with self.subTest(name, bundle=bundled):
+                class Box(WineSandbox):
+                    def make_root(self):
+                        root = super().make_root()
+                        self.APPDATA, self.ALLUSERS = appdata, allusers
+                        for top in (appdata, allusers):
+                            shutil.rmtree(os.path.join(root, *top.split('/'),
+                                                       'Freedom Scientific'), True)
+                        return root
+                box = Box()
+                temp = appdata + '/Temp'
+                os.makedirs(box.path(*temp.split('/')), exist_ok=True)
+                command = ['C:\\b.exe'] if bundled else [program(), '/package-dir', 'C:\\pkg']
+                if bundled:
+                    make_bundle(box, 'b.exe')
+                code, err = run_with({'APPDATA': windows_path(box, appdata),
+                                      'ALLUSERSPROFILE': windows_path(box, allusers),
+                                      'TEMP': windows_path(box, temp),
+                                      'TMP': windows_path(box, temp)},
+                                     *command, '/SILENT', '/versions=all')
+                self.assertEqual(code, 0, err)
+                for version in ('16.0', '17.0'):
+                    user = box.user(version, 'PTB')
+                    self.assertEqual(box.read(user + '/notepad.jss'), b'script source\r\n')
+                    self.assertIn(b'windows+backspace=', box.read(user + '/Default.jkm'))
+                    self.assertIn(b'notepad=notepad',
+                                  box.read(box.shared(version, 'PTB') + '/confignames.ini'))
+                self.assertEqual(os.listdir(box.path(*temp.split('/'))), [])
+
+
 if __name__ == '__main__':
     sandbox.EXE = os.path.abspath(sys.argv.pop(1))
     WINE_RUN = os.path.abspath(sys.argv.pop(1))
+    DRIVER = os.path.abspath(sys.argv.pop(1))
     unittest.main(verbosity=1)

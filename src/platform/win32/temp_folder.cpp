@@ -19,9 +19,13 @@ namespace inst {
 namespace {
 
 std::wstring TempBase() {
+  // The variables first: the system's call refuses a folder past the classic limit.
   std::wstring buffer(32768, L'\0');
-  const DWORD n = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-  std::wstring base = n && n < buffer.size() ? buffer.substr(0, n) : L".\\";
+  const auto size = static_cast<DWORD>(buffer.size());
+  DWORD n = GetEnvironmentVariableW(L"TMP", buffer.data(), size);
+  if (n == 0 || n >= size) n = GetEnvironmentVariableW(L"TEMP", buffer.data(), size);
+  if (n == 0 || n >= size) n = GetTempPathW(size, buffer.data());
+  std::wstring base = n && n < size ? buffer.substr(0, n) : L".\\";
   if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
   return base;
 }

@@ -436,10 +436,15 @@ namespace {
 Status openToRead(const std::string& path, HANDLE& h) {
   h = INVALID_HANDLE_VALUE;
   if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
-  h = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return failure(path, GetLastError());
+  // A file that another program holds is waited for here too: a change reads its file first.
+  const std::wstring wide = systemPath(path);
+  if (DWORD error = win32::RetryWhileInUse(wide, [&]() -> DWORD {
+        h = CreateFileW(wide.c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        return h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+      }))
+    return failure(path, error);
   if (GetFileType(h) == FILE_TYPE_DISK) return Status::success();
   CloseHandle(h);
   h = INVALID_HANDLE_VALUE;
