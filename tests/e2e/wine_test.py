@@ -26,13 +26,17 @@ WINE_RUN = DRIVER = None
 class WineSandbox(Sandbox):
     PROGRAMS, ALLUSERS = 'Program Files', 'ProgramData'
 
+    def __init__(self, *args, appdata=None, allusers=None, **kwargs):
+        self.APPDATA = appdata or 'users/%s/AppData/Roaming' % getpass.getuser()  # Wine's user
+        self.ALLUSERS = allusers or self.ALLUSERS
+        super().__init__(*args, **kwargs)
+
     def make_root(self):
         prefix = os.environ.get('INSTALADOR_WINEPREFIX') or os.path.join(
             os.environ.get('TMPDIR', '/tmp'), 'instalador-wine')
         subprocess.run([WINE_RUN, 'cmd', '/c', 'exit'], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True)  # makes the prefix when missing
         root = os.path.join(prefix, 'drive_c')
-        self.APPDATA = 'users/%s/AppData/Roaming' % getpass.getuser()  # Wine's user is ours
         for top in (self.PROGRAMS, self.APPDATA, self.ALLUSERS):
             shutil.rmtree(os.path.join(root, *top.split('/'), 'Freedom Scientific'), True)
         shutil.rmtree(os.path.join(root, 'pkg'), True)
@@ -213,7 +217,7 @@ class SignedBundleUnderWine(unittest.TestCase):
         self.assertEqual(ours_in_temp(box), [])
 
 
-def windows_path(box, relative):
+def windows_path(relative):
     return 'C:\\' + relative.replace('/', '\\')
 
 
@@ -228,6 +232,17 @@ def run_with(variables, *args, env=None, wait=True):
     return proc.returncode, err.decode('utf-8').replace('\r', '')
 
 
+def snapshot(folder):
+    """Every file and folder below `folder`, with the files' bytes."""
+    tree = {}
+    for at, folders, files in os.walk(folder):
+        tree.update({os.path.relpath(os.path.join(at, n), folder): None for n in folders})
+        for n in files:
+            with open(os.path.join(at, n), 'rb') as f:
+                tree[os.path.relpath(os.path.join(at, n), folder)] = f.read()
+    return tree
+
+
 def program():
     return 'Z:' + sandbox.EXE.replace('/', '\\')
 
@@ -235,18 +250,19 @@ def program():
 class FilesInUse(unittest.TestCase):
     """Files that another program (a scanner, JAWS) holds open with no sharing at all: a short
     hold is waited for; a long one fails naming the file as in use, and the folder, whose put-back
-    meets a held file too, is as it was."""
+    meets a held file too, is as it was. The short hold begins before the run, which Wine takes
+    half a second or more to start: the run meets the files held for a while, within its wait."""
 
     def hold(self, box, ms, *relative):
         holder = subprocess.Popen([WINE_RUN, DRIVER, 'hold', str(ms),
-                                   *(windows_path(box, r) for r in relative)],
+                                   *(windows_path(r) for r in relative)],
                                   stdout=subprocess.PIPE)
         self.addCleanup(holder.wait, 30)
         self.assertEqual(holder.stdout.readline().strip(), b'held')
 
     def test_held_briefly_waited_for_held_long_named(self):
         args = ('/versions=17.0', '/package-dir', 'C:\\pkg')
-        for ms, held, put_back, status in [(500, 3, False, 0), (10000, 3, False, 4),
+        for ms, held, put_back, status in [(1500, 3, False, 0), (10000, 3, False, 4),
                                            (10000, 1, True, 4)]:
             with self.subTest(ms=ms, put_back=put_back):
                 box = WineSandbox()
@@ -254,7 +270,7 @@ class FilesInUse(unittest.TestCase):
                 box.write(user + '/NOTEPAD.JSS', b'old')
                 box.write(user + '/Default.jkm', b'[Common Keys]\r\n')
                 folder = box.path(*user.split('/'))
-                before = {n: box.read(user + '/' + n) for n in os.listdir(folder)}
+                before = snapshot(folder)
                 self.hold(box, ms, *[shared + '/confignames.ini', user + '/NOTEPAD.JSS',
                                      user + '/Default.jkm'][:held])
                 run = run_with({}, program(), '/S', *args, wait=False)
@@ -266,7 +282,7 @@ class FilesInUse(unittest.TestCase):
                     self.hold(box, 1000, user + '/NOTEPAD.JSS')
                 err = run.communicate(timeout=120)[1].decode('utf-8')
                 self.assertEqual(run.returncode, status, err)
-                after = {n: box.read(user + '/' + n) for n in os.listdir(folder)}
+                after = snapshot(folder)
                 if status:
                     self.assertIn('O arquivo está sendo usado por outro programa.', err)
                     self.assertEqual(after, before, err)
@@ -277,7 +293,7 @@ class FilesInUse(unittest.TestCase):
 
     def test_uninstall_past_a_held_file(self):
         args = ('/versions=17.0', '/package-dir', 'C:\\pkg')
-        for ms, status in [(500, 0), (10000, 4)]:
+        for ms, status in [(1500, 0), (10000, 4)]:
             with self.subTest(ms=ms):
                 box = WineSandbox()
                 user = box.user('17.0', 'ENU')
@@ -304,7 +320,9 @@ class AnyUserAnyPath(unittest.TestCase):
         shutil.rmtree(box.path(*other.split('/')), True)
         shutil.copytree(os.path.join(box.appdata, 'Freedom Scientific'),
                         box.path(*other.split('/'), 'Freedom Scientific'))
-        hold = box.write('hold', b'')
+        box.write('hold', b'')
+        if box.exists('hold.held'):
+            os.remove(box.path('hold.held'))
         first = run_with({}, program(), '/S', '/versions=all', '/package-dir', 'C:\\pkg',
                          env={'INSTALADOR_TEST_HOLD': 'C:\\hold',
                               'INSTALADOR_TEST_HOLD_AT': 'rename:confignames.ini'}, wait=False)
@@ -312,17 +330,21 @@ class AnyUserAnyPath(unittest.TestCase):
             if first.poll() is not None:
                 self.fail(first.communicate())
             time.sleep(0.05)
-        second = run_with({'APPDATA': windows_path(box, other)}, program(), '/S',
+        second = run_with({'APPDATA': windows_path(other)}, program(), '/S',
                           '/versions=all', '/package-dir', 'C:\\pkg2', wait=False)
-        time.sleep(2)
-        self.assertIsNone(second.poll(), 'the second user\'s run waits for the first')
+        try:  # time enough to finish, were it not waiting
+            second.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            pass
+        waited = second.poll() is None
         os.remove(box.path('hold'))
         for run in (first, second):
             self.assertEqual(run.wait(timeout=120), 0, run.communicate())
-        for version, lang in [('16.0', 'ENU'), ('17.0', 'PTB')]:
+        for version, lang in itertools.product(('16.0', '17.0'), ('ENU', 'PTB')):
             text = box.read(box.shared(version, lang) + '/confignames.ini')
             self.assertIn(b'notepad=notepad', text)
             self.assertIn(b'wordpad=wordpad', text)
+        self.assertTrue(waited, 'the second user\'s run waits for the first')
 
     def test_a_cyrillic_user_name_and_a_path_past_260_characters(self):
         long = '/'.join(['pasta-com-um-nome-bem-comprido-%02d' % i for i in range(8)])
@@ -330,24 +352,15 @@ class AnyUserAnyPath(unittest.TestCase):
                 ('Cyrillic', 'users/Иван/AppData/Roaming', 'ProgramData'),
                 ('long', 'users/' + long, 'ProgramData/' + long)], (False, True)):
             with self.subTest(name, bundle=bundled):
-                class Box(WineSandbox):
-                    def make_root(self):
-                        root = super().make_root()
-                        self.APPDATA, self.ALLUSERS = appdata, allusers
-                        for top in (appdata, allusers):
-                            shutil.rmtree(os.path.join(root, *top.split('/'),
-                                                       'Freedom Scientific'), True)
-                        return root
-                box = Box()
+                box = WineSandbox(appdata=appdata, allusers=allusers)
                 temp = appdata + '/Temp'
                 os.makedirs(box.path(*temp.split('/')), exist_ok=True)
                 command = ['C:\\b.exe'] if bundled else [program(), '/package-dir', 'C:\\pkg']
                 if bundled:
                     make_bundle(box, 'b.exe')
-                code, err = run_with({'APPDATA': windows_path(box, appdata),
-                                      'ALLUSERSPROFILE': windows_path(box, allusers),
-                                      'TEMP': windows_path(box, temp),
-                                      'TMP': windows_path(box, temp)},
+                variables = {'APPDATA': appdata, 'ALLUSERSPROFILE': allusers, 'TEMP': temp,
+                             'TMP': temp}
+                code, err = run_with({k: windows_path(v) for k, v in variables.items()},
                                      *command, '/SILENT', '/versions=all')
                 self.assertEqual(code, 0, err)
                 for version in ('16.0', '17.0'):
