@@ -9,12 +9,14 @@ bool InUse(DWORD error, const std::wstring& path) {
   if (error != ERROR_ACCESS_DENIED) return false;
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_ACCESS_DENIED;
-  if (attributes & FILE_ATTRIBUTE_READONLY) return false;
-  // Opened for deletion alongside every other handle: what refuses it is a handle that shares
-  // nothing, or a deletion still pending, and both end.
-  HANDLE h =
-      CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  // A folder where a file goes, or a read-only file, is refused for good.
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // Opened to read and delete alongside every other handle: a user without those rights is
+  // refused here too; otherwise what refused the change is another handle, or a deletion
+  // still pending, and both end.
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | DELETE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     CloseHandle(h);
     return true;
