@@ -55,6 +55,14 @@ FORM1_RECTS = {
 }
 
 
+def write_wav(path, seconds):
+    with wave.open(path, 'wb') as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(8000)
+        w.writeframes(b'\0\1' * 8000 * seconds)
+
+
 def display():
     """A display of our own: Xvfb picks a free number and writes it to the pipe."""
     read, write = os.pipe()
@@ -477,11 +485,7 @@ class WindowsProgram(unittest.TestCase):
         setup = {k: dict(v) for k, v in sandbox.SETUP.items()}
         setup['Sound'].update(PlaySound='1', PlayMode='0', Volume='50')
         box = WineSandbox(setup=setup)
-        with wave.open(box.path('pkg', 'Audio', 'abertura.wav'), 'wb') as w:
-            w.setnchannels(1)
-            w.setsampwidth(2)
-            w.setframerate(8000)
-            w.writeframes(b'\0\1' * 8000 * 20)  # 20 seconds
+        write_wav(box.path('pkg', 'Audio', 'abertura.wav'), 20)
         proc = self.start(box, sound=True)
         hwnd = self.form()
         self.driver('close', hwnd)
@@ -528,11 +532,7 @@ class WindowsProgram(unittest.TestCase):
         shutil.rmtree(folder, True)
         shutil.copytree(box.package, folder)
         shutil.copy(EXE, os.path.join(folder, 'instalador.exe'))
-        with wave.open(os.path.join(folder, 'Audio', 'abertura.wav'), 'wb') as w:
-            w.setnchannels(1)
-            w.setsampwidth(2)
-            w.setframerate(8000)
-            w.writeframes(b'\0\1' * 8000 * 5)
+        write_wav(os.path.join(folder, 'Audio', 'abertura.wav'), 5)
         with open(os.path.join(folder, 'Audio', 'abertura.mp3'), 'wb') as f:
             f.write((b'\xff\xfb\x90\x64' + bytes(413)) * 200)  # MPEG-1 layer 3 frames of silence
         for name in PLANTED:
