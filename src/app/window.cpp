@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
+#include <exception>
+#include <utility>
 
 #include "text/ascii.h"
 
@@ -34,9 +35,23 @@ const Control* Window::find(std::string_view name) const {
   return nullptr;
 }
 
+namespace {
+
+// A handler asked for a control its window does not have: a fault of ours.
+class NoSuchControl final : public std::exception {
+ public:
+  explicit NoSuchControl(std::string what) : what_(std::move(what)) {}
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::string what_;
+};
+
+}  // namespace
+
 Control& Window::control(std::string_view name) {
   if (Control* c = find(name)) return *c;
-  throw std::logic_error("no control " + std::string(name) + " on " + name_);
+  throw NoSuchControl("no control " + std::string(name) + " on " + name_);
 }
 
 const Control& Window::control(std::string_view name) const {

@@ -1,5 +1,5 @@
-"""The executable users get: a stripped GUI-subsystem program under 640 KB that imports nothing
-but Windows' own DLLs, read from its PE headers with objdump; and what packaging makes of it.
+"""The executable users get: a stripped GUI-subsystem program under 512 KB that imports nothing
+but the system's known DLLs, read from its PE headers with objdump; and what packaging makes of it.
 
 Usage: win32_executable_test.py INSTALADOR.EXE OBJDUMP CPACK CPACK-CONFIG
 """
@@ -15,10 +15,13 @@ import zipfile
 EXE = OBJDUMP = CPACK = CPACK_CONFIG = None
 PACKAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'examples', 'pacote')
 
-# DLLs every Windows since 7 has; msvcrt.dll is the system's own C runtime.
-WINDOWS_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'winmm.dll',
-                'msvcrt.dll', 'advapi32.dll', 'shell32.dll', 'ole32.dll', 'oleaut32.dll',
-                'oleacc.dll'}
+# The known DLLs of every Windows since 7 (HKLM\System\CurrentControlSet\Control\Session
+# Manager\KnownDLLs): the loader takes them, and what they import, from the system folder only.
+# Any other import (winmm, comctl32, oleacc…) is looked for beside the program first.
+KNOWN_DLLS = {'advapi32.dll', 'comdlg32.dll', 'gdi32.dll', 'imagehlp.dll', 'imm32.dll',
+              'kernel32.dll', 'msctf.dll', 'msvcrt.dll', 'normaliz.dll', 'nsi.dll', 'ole32.dll',
+              'oleaut32.dll', 'psapi.dll', 'rpcrt4.dll', 'sechost.dll', 'setupapi.dll',
+              'shell32.dll', 'shlwapi.dll', 'user32.dll', 'wldap32.dll', 'ws2_32.dll'}
 
 
 class Executable(unittest.TestCase):
@@ -27,19 +30,18 @@ class Executable(unittest.TestCase):
         cls.headers = subprocess.run([OBJDUMP, '-p', EXE], capture_output=True, text=True,
                                      check=True).stdout
 
-    def test_imports_only_windows_own_dlls(self):
+    def test_imports_only_known_dlls(self):
         dlls = {d.lower() for d in re.findall(r'DLL Name: (\S+)', self.headers)}
         self.assertIn('user32.dll', dlls)
-        self.assertIn('winmm.dll', dlls)
-        self.assertEqual(dlls - WINDOWS_DLLS, set())
+        self.assertEqual(dlls - KNOWN_DLLS, set())
 
     def test_gui_subsystem_and_stripped(self):
         self.assertRegex(self.headers, r'Subsystem\s+0+2\s+\(Windows GUI\)')
         symbols = subprocess.run([OBJDUMP, '-t', EXE], capture_output=True, text=True).stdout
         self.assertIn('no symbols', symbols.partition('SYMBOL TABLE:')[2])
 
-    def test_under_640_kilobytes(self):
-        self.assertLess(os.path.getsize(EXE), 640 * 1024)
+    def test_under_512_kilobytes(self):
+        self.assertLess(os.path.getsize(EXE), 512 * 1024)
 
     def test_the_zip_holds_the_program_beside_the_example_package_and_its_bundle(self):
         with tempfile.TemporaryDirectory() as out:

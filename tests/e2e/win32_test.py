@@ -10,6 +10,7 @@ Usage: win32_test.py INSTALADOR.EXE DRIVER.EXE WINE-RUN
 
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -22,7 +23,12 @@ import sandbox
 import wine_test
 from wine_test import WineSandbox
 
-EXE = DRIVER = WINE_RUN = None
+EXE = DRIVER = WINE_RUN = PLANTED_DLL = None
+# What a web page may drop into Downloads beside a bundle: DLLs that programs, and the system's
+# own DLLs for them, load by name.
+PLANTED = ('winmm uxtheme dwmapi cryptbase cryptsp textshaping propsys profapi userenv msimg32 '
+           'oleacc secur32 sspicli winhttp wtsapi32 dbghelp msacm32 mciqtz32 mciwave '
+           'mciseq').split()
 SHOTS = None
 
 # Window styles as the driver reports them.
@@ -47,6 +53,14 @@ FORM1_RECTS = {
     '&Instalar': (184, 288, 97, 33),
     '&Sair': (368, 288, 97, 41),
 }
+
+
+def write_wav(path, seconds):
+    with wave.open(path, 'wb') as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(8000)
+        w.writeframes(b'\0\1' * 8000 * seconds)
 
 
 def display():
@@ -511,11 +525,7 @@ class WindowsProgram(unittest.TestCase):
         setup = {k: dict(v) for k, v in sandbox.SETUP.items()}
         setup['Sound'].update(PlaySound='1', PlayMode='0', Volume='50')
         box = WineSandbox(setup=setup)
-        with wave.open(box.path('pkg', 'Audio', 'abertura.wav'), 'wb') as w:
-            w.setnchannels(1)
-            w.setsampwidth(2)
-            w.setframerate(8000)
-            w.writeframes(b'\0\1' * 8000 * 20)  # 20 seconds
+        write_wav(box.path('pkg', 'Audio', 'abertura.wav'), 20)
         proc = self.start(box, sound=True)
         hwnd = self.form()
         self.driver('close', hwnd)
@@ -551,6 +561,57 @@ class WindowsProgram(unittest.TestCase):
             self.answer(self.message()[0])
         self.ended(proc, 0)
 
+    def test_no_dll_beside_the_program_or_a_bundle_is_loaded(self):
+        """A Downloads folder where a web page dropped DLLs under names that programs load: the
+        window with its welcome sound (a WAV, then an MP3), --check, /SILENT and a bundle load
+        none of them, and none of their code runs. version.dll and imm32.dll are left out:
+        Wine's own user32 loads them from the program's folder before the program's first
+        instruction, which Windows does not."""
+        box = WineSandbox()
+        folder = box.path('Downloads')
+        shutil.rmtree(folder, True)
+        shutil.copytree(box.package, folder)
+        shutil.copy(EXE, os.path.join(folder, 'instalador.exe'))
+        write_wav(os.path.join(folder, 'Audio', 'abertura.wav'), 5)
+        with open(os.path.join(folder, 'Audio', 'abertura.mp3'), 'wb') as f:
+            f.write((b'\xff\xfb\x90\x64' + bytes(413)) * 200)  # MPEG-1 layer 3 frames of silence
+        for name in PLANTED:
+            shutil.copy(PLANTED_DLL, os.path.join(folder, name + '.dll'))
+        env = dict(self.env, INSTALADOR_WINEDEBUG='+loaddll',
+                   INSTALADOR_WINEDLLOVERRIDES=','.join(PLANTED) + '=n,b')
+        env.pop('INSTALADOR_SOUND', None)
+        trace = tempfile.TemporaryFile()
+        here = 'C:\\Downloads\\'
+
+        def run(*args, window=False):
+            proc = subprocess.Popen([WINE_RUN, *args], env=env, stdout=subprocess.DEVNULL,
+                                    stderr=trace)
+            self.running.append(proc)
+            if window:
+                hwnd = self.form()
+                time.sleep(1)  # the sound begins
+                self.driver('close', hwnd)
+            proc.wait(timeout=120)
+            return proc.returncode
+
+        for sound in ('abertura.wav', 'abertura.mp3'):
+            setup = sandbox.settings(Sound__PlaySound='1', Sound__SoundFile=sound,
+                                     Sound__Volume=None)
+            box.setup(setup)
+            shutil.copy(box.path('pkg', 'Setup.ini'), folder)
+            self.assertEqual(run(here + 'instalador.exe', window=True), 0)
+        run(here + 'instalador.exe', '--check')
+        self.assertEqual(run(here + 'instalador.exe', '/SILENT'), 0)
+        self.assertEqual(run(here + 'instalador.exe', '/bundle', here + 'b.exe'), 0)
+        self.assertEqual(run(here + 'b.exe', '/SILENT'), 0)
+        trace.seek(0)
+        lines = trace.read().decode('utf-8', 'replace').splitlines()
+        self.assertTrue(any('mciqtz32' in line for line in lines), 'the MP3 was opened')
+        loaded = {m.lower() for line in lines
+                  for m in re.findall(r'Loaded L"C:\\\\Downloads\\\\([^"]+)"', line)}
+        self.assertEqual(loaded, {'instalador.exe', 'b.exe'})
+        self.assertEqual([n for n in os.listdir(folder) if n.endswith('.loaded')], [])
+
     def test_the_executable(self):
         path = 'Z:' + EXE.replace('/', '\\')
         version = self.driver('version', path)
@@ -558,7 +619,9 @@ class WindowsProgram(unittest.TestCase):
         self.assertEqual(version.get('FileDescription'), 'Instalação de scripts para o JAWS')
         self.assertRegex(version.get('ProductVersion', ''), r'^\d+\.\d+\.\d+$')
         manifest = self.driver('manifest', path)['manifest']
-        for part in ('Microsoft.Windows.Common-Controls', 'asInvoker', 'PerMonitorV2'):
+        for part in ('Microsoft.Windows.Common-Controls', 'asInvoker', 'PerMonitorV2',
+                     '<longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">'
+                     'true</longPathAware>'):
             self.assertIn(part, manifest)
         self.assertNotIn('<activeCodePage', manifest)
 
@@ -567,6 +630,7 @@ if __name__ == '__main__':
     EXE = sandbox.EXE = os.path.abspath(sys.argv.pop(1))
     DRIVER = os.path.abspath(sys.argv.pop(1))
     WINE_RUN = wine_test.WINE_RUN = os.path.abspath(sys.argv.pop(1))
+    PLANTED_DLL = os.path.abspath(sys.argv.pop(1))
     SHOTS = os.environ.get('INSTALADOR_SHOTS') or tempfile.mkdtemp(prefix='instalador-shots-')
     os.makedirs(SHOTS, exist_ok=True)
     print('screenshots in', SHOTS, flush=True)

@@ -7,6 +7,8 @@ they point inside the prefix.
 Usage: wine_test.py PATH-TO-INSTALADOR.EXE PATH-TO-WINE-RUN
 """
 
+import getpass
+import itertools
 import os
 import re
 import shutil
@@ -19,11 +21,16 @@ import unittest
 import sandbox
 from sandbox import Sandbox
 
-WINE_RUN = None
+WINE_RUN = DRIVER = None
 
 
 class WineSandbox(Sandbox):
     PROGRAMS, ALLUSERS = 'Program Files', 'ProgramData'
+
+    def __init__(self, *args, appdata=None, allusers=None, **kwargs):
+        self.APPDATA = appdata or 'users/%s/AppData/Roaming' % getpass.getuser()  # Wine's user
+        self.ALLUSERS = allusers or self.ALLUSERS
+        super().__init__(*args, **kwargs)
 
     def make_root(self):
         prefix = os.environ.get('INSTALADOR_WINEPREFIX') or os.path.join(
@@ -31,8 +38,6 @@ class WineSandbox(Sandbox):
         subprocess.run([WINE_RUN, 'cmd', '/c', 'exit'], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True)  # makes the prefix when missing
         root = os.path.join(prefix, 'drive_c')
-        users = [u for u in os.listdir(os.path.join(root, 'users')) if u != 'Public']
-        self.APPDATA = 'users/%s/AppData/Roaming' % users[0]
         for top in (self.PROGRAMS, self.APPDATA, self.ALLUSERS):
             shutil.rmtree(os.path.join(root, *top.split('/'), 'Freedom Scientific'), True)
         shutil.rmtree(os.path.join(root, 'pkg'), True)
@@ -326,7 +331,163 @@ class SignedBundleUnderWine(unittest.TestCase):
         self.assertEqual(ours_in_temp(box), [])
 
 
+def windows_path(relative):
+    return 'C:\\' + relative.replace('/', '\\')
+
+
+def run_with(variables, *args, env=None, wait=True):
+    """A run with Windows environment variables that Wine would otherwise set itself."""
+    line = ''.join('set %s=%s&& ' % kv for kv in variables.items()) + ' '.join(args)
+    proc = subprocess.Popen([WINE_RUN, 'cmd', '/c', line], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=dict(os.environ, **(env or {})))
+    if not wait:
+        return proc
+    out, err = proc.communicate(timeout=120)
+    return proc.returncode, err.decode('utf-8').replace('\r', '')
+
+
+def snapshot(folder):
+    """Every file and folder below `folder`, with the files' bytes."""
+    tree = {}
+    for at, folders, files in os.walk(folder):
+        tree.update({os.path.relpath(os.path.join(at, n), folder): None for n in folders})
+        for n in files:
+            with open(os.path.join(at, n), 'rb') as f:
+                tree[os.path.relpath(os.path.join(at, n), folder)] = f.read()
+    return tree
+
+
+def program():
+    return 'Z:' + sandbox.EXE.replace('/', '\\')
+
+
+class FilesInUse(unittest.TestCase):
+    """Files that another program (a scanner, JAWS) holds open with no sharing at all: a short
+    hold is waited for; a long one fails naming the file as in use, and the folder, whose put-back
+    meets a held file too, is as it was. The short hold begins before the run, which Wine takes
+    half a second or more to start: the run meets the files held for a while, within its wait."""
+
+    def hold(self, box, ms, *relative):
+        holder = subprocess.Popen([WINE_RUN, DRIVER, 'hold', str(ms),
+                                   *(windows_path(r) for r in relative)],
+                                  stdout=subprocess.PIPE)
+        self.addCleanup(holder.wait, 30)
+        self.assertEqual(holder.stdout.readline().strip(), b'held')
+
+    def test_held_briefly_waited_for_held_long_named(self):
+        args = ('/versions=17.0', '/package-dir', 'C:\\pkg')
+        for ms, held, put_back, status in [(1500, 3, False, 0), (10000, 3, False, 4),
+                                           (10000, 1, True, 4)]:
+            with self.subTest(ms=ms, put_back=put_back):
+                box = WineSandbox()
+                user, shared = box.user('17.0', 'ENU'), box.shared('17.0', 'ENU')
+                box.write(user + '/NOTEPAD.JSS', b'old')
+                box.write(user + '/Default.jkm', b'[Common Keys]\r\n')
+                folder = box.path(*user.split('/'))
+                before = snapshot(folder)
+                self.hold(box, ms, *[shared + '/confignames.ini', user + '/NOTEPAD.JSS',
+                                     user + '/Default.jkm'][:held])
+                run = run_with({}, program(), '/S', *args, wait=False)
+                if put_back:
+                    # Once the package's file is in, its put-back meets it held for a second.
+                    while box.read(user + '/NOTEPAD.JSS') == b'old':
+                        self.assertIsNone(run.poll())
+                        time.sleep(0.05)
+                    self.hold(box, 1000, user + '/NOTEPAD.JSS')
+                err = run.communicate(timeout=120)[1].decode('utf-8')
+                self.assertEqual(run.returncode, status, err)
+                after = snapshot(folder)
+                if status:
+                    self.assertIn('O arquivo está sendo usado por outro programa.', err)
+                    self.assertEqual(after, before, err)
+                else:
+                    self.assertEqual(after['NOTEPAD.JSS'], b'script source\r\n')
+                    self.assertIn(b'notepad=notepad', box.read(shared + '/confignames.ini'))
+                    self.assertIn(b'windows+backspace', after['Default.jkm'])
+
+    def test_uninstall_past_a_held_file(self):
+        args = ('/versions=17.0', '/package-dir', 'C:\\pkg')
+        for ms, status in [(1500, 0), (10000, 4)]:
+            with self.subTest(ms=ms):
+                box = WineSandbox()
+                user = box.user('17.0', 'ENU')
+                box.write(user + '/NOTEPAD.JSS', b'old')
+                self.assertEqual(run_with({}, program(), '/S', *args)[0], 0)
+                self.hold(box, ms, user + '/NOTEPAD.JSS')
+                code, err = run_with({}, program(), '/UNINSTALL', *args)
+                self.assertEqual(code, status, err)
+                self.assertEqual(box.read(user + '/NOTEPAD.JSS'),
+                                 b'script source\r\n' if status else b'old')
+                if status:
+                    self.assertIn('O arquivo está sendo usado por outro programa.', err)
+
+
+class AnyUserAnyPath(unittest.TestCase):
+    def test_two_users_at_once_lose_no_entry_of_the_shared_file(self):
+        box = WineSandbox()
+        box.setup(sandbox.settings(Configurations__Application='wordpad',
+                                   Configurations__ScriptName='wordpad'))
+        shutil.rmtree(box.path('pkg2'), True)
+        shutil.copytree(box.package, box.path('pkg2'))
+        box.setup(sandbox.SETUP)
+        other = 'users/outro/AppData/Roaming'
+        shutil.rmtree(box.path(*other.split('/')), True)
+        shutil.copytree(os.path.join(box.appdata, 'Freedom Scientific'),
+                        box.path(*other.split('/'), 'Freedom Scientific'))
+        box.write('hold', b'')
+        if box.exists('hold.held'):
+            os.remove(box.path('hold.held'))
+        first = run_with({}, program(), '/S', '/versions=all', '/package-dir', 'C:\\pkg',
+                         env={'INSTALADOR_TEST_HOLD': 'C:\\hold',
+                              'INSTALADOR_TEST_HOLD_AT': 'rename:confignames.ini'}, wait=False)
+        while not box.exists('hold.held'):
+            if first.poll() is not None:
+                self.fail(first.communicate())
+            time.sleep(0.05)
+        second = run_with({'APPDATA': windows_path(other)}, program(), '/S',
+                          '/versions=all', '/package-dir', 'C:\\pkg2', wait=False)
+        try:  # time enough to finish, were it not waiting
+            second.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            pass
+        waited = second.poll() is None
+        os.remove(box.path('hold'))
+        for run in (first, second):
+            self.assertEqual(run.wait(timeout=120), 0, run.communicate())
+        for version, lang in itertools.product(('16.0', '17.0'), ('ENU', 'PTB')):
+            text = box.read(box.shared(version, lang) + '/confignames.ini')
+            self.assertIn(b'notepad=notepad', text)
+            self.assertIn(b'wordpad=wordpad', text)
+        self.assertTrue(waited, 'the second user\'s run waits for the first')
+
+    def test_a_cyrillic_user_name_and_a_path_past_260_characters(self):
+        long = '/'.join(['pasta-com-um-nome-bem-comprido-%02d' % i for i in range(8)])
+        for (name, appdata, allusers), bundled in itertools.product([
+                ('Cyrillic', 'users/Иван/AppData/Roaming', 'ProgramData'),
+                ('long', 'users/' + long, 'ProgramData/' + long)], (False, True)):
+            with self.subTest(name, bundle=bundled):
+                box = WineSandbox(appdata=appdata, allusers=allusers)
+                temp = appdata + '/Temp'
+                os.makedirs(box.path(*temp.split('/')), exist_ok=True)
+                command = ['C:\\b.exe'] if bundled else [program(), '/package-dir', 'C:\\pkg']
+                if bundled:
+                    make_bundle(box, 'b.exe')
+                variables = {'APPDATA': appdata, 'ALLUSERSPROFILE': allusers, 'TEMP': temp,
+                             'TMP': temp}
+                code, err = run_with({k: windows_path(v) for k, v in variables.items()},
+                                     *command, '/SILENT', '/versions=all')
+                self.assertEqual(code, 0, err)
+                for version in ('16.0', '17.0'):
+                    user = box.user(version, 'PTB')
+                    self.assertEqual(box.read(user + '/notepad.jss'), b'script source\r\n')
+                    self.assertIn(b'windows+backspace=', box.read(user + '/Default.jkm'))
+                    self.assertIn(b'notepad=notepad',
+                                  box.read(box.shared(version, 'PTB') + '/confignames.ini'))
+                self.assertEqual(os.listdir(box.path(*temp.split('/'))), [])
+
+
 if __name__ == '__main__':
     sandbox.EXE = os.path.abspath(sys.argv.pop(1))
     WINE_RUN = os.path.abspath(sys.argv.pop(1))
+    DRIVER = os.path.abspath(sys.argv.pop(1))
     unittest.main(verbosity=1)

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 
-#include "platform/win32/wide.h"
+#include "platform/win32/long_path.h"
 
 namespace inst {
 
 FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   FileStart result;
-  const std::wstring wide = win32::toWide(path);
+  const std::wstring wide = win32::LongPath(path);
   WIN32_FILE_ATTRIBUTE_DATA info{};
   if (path.empty() || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &info))
     return result;

@@ -128,7 +128,9 @@ void RemoveOnInterrupt(const std::string& folder) {
 }
 
 void* LoadModule(const std::string& path, std::string& why) {
-  HMODULE module = LoadLibraryW(win32::toWide(path).c_str());
+  // A full path, whose own imports come from its folder or the system's, never the current one.
+  HMODULE module = LoadLibraryExW(win32::toWide(path).c_str(), nullptr,
+                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == nullptr) why = win32::errorText(GetLastError());
   return reinterpret_cast<void*>(module);
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/long_path.h"
 #include "platform/win32/wide.h"
 
 namespace inst {
@@ -27,12 +28,15 @@ constexpr DWORD kPollMs = 50;
 Status LockFileExclusive(const std::string& path, std::chrono::milliseconds wait,
                          std::unique_ptr<FileLock>& held) {
   held.reset();
-  const DWORD attributes = GetFileAttributesW(win32::toWide(path).c_str());
+  const std::wstring wide = win32::LongPath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     return Status::failure(path, win32::errorText(ERROR_ACCESS_DENIED));
-  HANDLE h = CreateFileW(win32::toWide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Not shared for deletion: a lock file deleted while held would let the next run make a new
+  // one and go ahead beside this one.
+  HANDLE h =
+      CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Status::failure(path, win32::errorText(GetLastError()));
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(wait.count());
   for (;;) {

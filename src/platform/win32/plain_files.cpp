@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "platform/win32/in_use.h"
+#include "platform/win32/long_path.h"
 #include "platform/win32/wide.h"
 
 namespace inst::files {
@@ -16,7 +18,7 @@ Status Failed(const std::string& path, DWORD error = GetLastError()) {
 
 // Handles of folders and links themselves, not of what a link points to.
 HANDLE OpenForInformation(const std::string& path) {
-  return CreateFileW(win32::toWide(path).c_str(), 0,
+  return CreateFileW(win32::LongPath(path).c_str(), 0,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
@@ -26,7 +28,7 @@ HANDLE OpenForInformation(const std::string& path) {
 const char kSeparator = '\\';
 
 std::FILE* Open(const std::string& path, const char* mode) {
-  return _wfopen(win32::toWide(path).c_str(), win32::toWide(mode).c_str());
+  return _wfopen(win32::LongPath(path).c_str(), win32::toWide(mode).c_str());
 }
 
 bool Seek(std::FILE* file, std::uint64_t offset) {
@@ -41,11 +43,11 @@ bool Size(std::FILE* file, std::uint64_t& size) {
 }
 
 Kind KindOf(const std::string& path, bool followLinks) {
-  const DWORD attributes = GetFileAttributesW(win32::toWide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(win32::LongPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Kind::Missing;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     if (!followLinks) return Kind::Other;
-    HANDLE h = CreateFileW(win32::toWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE h = CreateFileW(win32::LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return Kind::Missing;
     CloseHandle(h);
@@ -58,7 +60,7 @@ Kind KindOf(const std::string& path, bool followLinks) {
 Status List(const std::string& folder, std::vector<std::string>& names) {
   names.clear();
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(win32::toWide(folder + "\\*").c_str(), &found);
+  HANDLE search = FindFirstFileW(win32::LongPath(folder + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return Failed(folder);
   do {
     const std::wstring_view name = found.cFileName;
@@ -70,21 +72,22 @@ Status List(const std::string& folder, std::vector<std::string>& names) {
 }
 
 Status MakeFolder(const std::string& path) {
-  if (CreateDirectoryW(win32::toWide(path).c_str(), nullptr)) return Status::success();
+  if (CreateDirectoryW(win32::LongPath(path).c_str(), nullptr)) return Status::success();
   const DWORD error = GetLastError();
   return error == ERROR_ALREADY_EXISTS && KindOf(path, false) == Kind::Folder ? Status::success()
                                                                               : Failed(path, error);
 }
 
 Status Rename(const std::string& from, const std::string& to) {
-  return MoveFileExW(win32::toWide(from).c_str(), win32::toWide(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING)
-             ? Status::success()
-             : Failed(to);
+  const std::wstring source = win32::LongPath(from), target = win32::LongPath(to);
+  const DWORD error = win32::RetryCallWhileInUse(target, [&] {
+    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+  });
+  return error ? Failed(to, error) : Status::success();
 }
 
 Status RemoveTree(const std::string& path) {
-  const std::wstring wide = win32::toWide(path);
+  const std::wstring wide = win32::LongPath(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Status::success();
   // A read-only file or folder refuses to go.
@@ -99,8 +102,9 @@ Status RemoveTree(const std::string& path) {
     for (const std::string& name : names)
       if (Status s = RemoveTree(path + "\\" + name); !s && result) result = s;
   }
-  const bool removed = folder ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
-  if (!removed && result) result = Failed(path);
+  const DWORD error = win32::RetryCallWhileInUse(
+      wide, [&] { return folder ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str()); });
+  if (error && result) result = Failed(path, error);
   return result;
 }
 
@@ -117,7 +121,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 bool ReadOnly(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(win32::toWide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(win32::LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 

@@ -12,15 +12,20 @@
 #include <vector>
 
 #include "platform/plain_files.h"
+#include "platform/win32/long_path.h"
 #include "platform/win32/wide.h"
 
 namespace inst {
 namespace {
 
 std::wstring TempBase() {
-  wchar_t buffer[MAX_PATH + 1];
-  const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
-  std::wstring base = n && n <= MAX_PATH ? std::wstring(buffer, n) : L".\\";
+  // The variables first: the system's call refuses a folder past the classic limit.
+  std::wstring buffer(32768, L'\0');
+  const auto size = static_cast<DWORD>(buffer.size());
+  DWORD n = GetEnvironmentVariableW(L"TMP", buffer.data(), size);
+  if (n == 0 || n >= size) n = GetEnvironmentVariableW(L"TEMP", buffer.data(), size);
+  if (n == 0 || n >= size) n = GetTempPathW(size, buffer.data());
+  std::wstring base = n && n < size ? buffer.substr(0, n) : L".\\";
   if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
   return base;
 }
@@ -76,7 +81,7 @@ Status MakePrivateTempFolder(std::string& path) {
                           sddl.c_str(), SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr))
     return Status::failure(win32::toUtf8(TempBase()), win32::errorText(GetLastError()));
   const std::wstring stem =
-      TempBase() + L"instalador-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+      TempBase() + L"instalador-" + win32::toWide(std::to_string(GetCurrentProcessId())) + L"-";
   std::wstring candidate;
   DWORD error = ERROR_ALREADY_EXISTS;
   for (int attempt = 0; attempt < 100 && error == ERROR_ALREADY_EXISTS; ++attempt) {
@@ -86,7 +91,8 @@ Status MakePrivateTempFolder(std::string& path) {
       rand_s(&random);
       candidate += L"abcdefghijklmnopqrstuvwxyz0123456789"[random % 36];
     }
-    error = CreateDirectoryW(candidate.c_str(), &attributes) ? ERROR_SUCCESS : GetLastError();
+    error = CreateDirectoryW(win32::LongPath(candidate).c_str(), &attributes) ? ERROR_SUCCESS
+                                                                              : GetLastError();
   }
   LocalFree(attributes.lpSecurityDescriptor);
   if (error != ERROR_SUCCESS)
@@ -102,7 +108,7 @@ Status RemoveFolderTree(const std::string& path) {
 int RemoveLeftoverTempFolders() {
   const std::wstring base = TempBase();
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((base + L"instalador-*").c_str(), &found);
+  HANDLE search = FindFirstFileW(win32::LongPath(base + L"instalador-*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   std::vector<std::wstring> leftovers;
   do {

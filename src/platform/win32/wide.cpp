@@ -35,6 +35,7 @@ std::string toUtf8(std::wstring_view wide) {
 std::string errorText(unsigned long code) {
   // The words the POSIX back end gives too, whatever language the system speaks.
   if (code == ERROR_ACCESS_DENIED) return "Acesso negado.";
+  if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return kInUseReason;
   wchar_t* buffer = nullptr;
   DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -18,6 +18,8 @@ std::string errorText(unsigned long code);
 // The reasons of the POSIX back end that no Windows error number stands for.
 inline constexpr const char* kNotRegular = "Não é um arquivo comum.";
 inline constexpr const char* kTooLarge = "O arquivo é grande demais.";
+// The reason of a change refused, after a wait, because another program holds the file open.
+inline constexpr const char* kInUseReason = "O arquivo está sendo usado por outro programa.";
 
 // Puts the file's bytes on the disk; 0 or the error.
 unsigned long flushFile(const std::wstring& path);

@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "platform/lock.h"
+#include "platform/win32/in_use.h"
+#include "platform/win32/long_path.h"
 #include "platform/win32/wide.h"
 #include "platform/windows_path.h"
 
@@ -26,21 +28,12 @@ std::wstring wideChild(const std::wstring& folder, const std::wstring& name) {
   return folder + L"\\" + name;
 }
 
-// Near the classic limit the API wants the "\\?\" form, which takes only full, normalised paths.
-std::wstring systemPath(std::wstring path) {
-  constexpr std::size_t kRoom = MAX_PATH - 20;  // what an appended name or temp suffix may add
-  if (path.size() < kRoom || path.starts_with(L"\\\\?\\")) return path;
-  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return path;
-  std::wstring full(n, L'\0');
-  n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-  full.resize(n);
-  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
+std::wstring systemPath(const std::wstring& path) {
+  return win32::LongPath(path);
 }
 
 std::wstring systemPath(const std::string& utf8) {
-  return systemPath(win32::toWide(utf8));
+  return win32::LongPath(utf8);
 }
 
 DWORD attributesOf(const std::wstring& path) {
@@ -153,11 +146,11 @@ Status copyThroughTemp(const std::wstring* source, std::string_view bytes,
   std::wstring temp;
   for (int attempt = 0;; ++attempt) {
     std::wstring suffix =
-        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+        win32::toWide(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
     temp = systemPath(wideChild(folder, kTempPrefix + suffix));
-    DWORD error = !source ? writeNew(temp, bytes)
-                  : CopyFileW(systemPath(*source).c_str(), temp.c_str(), TRUE) ? 0
-                                                                               : GetLastError();
+    DWORD error = !source ? writeNew(temp, bytes) : win32::RetryCallWhileInUse(*source, [&] {
+      return CopyFileW(systemPath(*source).c_str(), temp.c_str(), TRUE);
+    });
     if (!error) break;
     if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100)
       return failure(shownTarget, error);
@@ -170,9 +163,11 @@ Status copyThroughTemp(const std::wstring* source, std::string_view bytes,
     DeleteFileW(temp.c_str());
     return failure(shownTarget, error);
   }
-  if (!MoveFileExW(temp.c_str(), systemPath(target).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DWORD error = GetLastError();
+  const std::wstring to = systemPath(target);
+  if (DWORD error = win32::RetryCallWhileInUse(to, [&] {
+        return MoveFileExW(temp.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      })) {
     DeleteFileW(temp.c_str());
     return failure(shownTarget, error);
   }
@@ -441,10 +436,15 @@ namespace {
 Status openToRead(const std::string& path, HANDLE& h) {
   h = INVALID_HANDLE_VALUE;
   if (path.empty()) return failure(path, ERROR_FILE_NOT_FOUND);
-  h = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return failure(path, GetLastError());
+  // A file that another program holds is waited for here too: a change reads its file first.
+  const std::wstring wide = systemPath(path);
+  if (DWORD error = win32::RetryWhileInUse(wide, [&]() -> DWORD {
+        h = CreateFileW(wide.c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        return h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+      }))
+    return failure(path, error);
   if (GetFileType(h) == FILE_TYPE_DISK) return Status::success();
   CloseHandle(h);
   h = INVALID_HANDLE_VALUE;
@@ -472,6 +472,24 @@ class Win32Reader final : public FileReader {
   HANDLE h_;
   std::string path_;
 };
+
+// Every name left in the folder is a file that cannot be opened because its deletion is pending.
+bool onlyPendingDeletions(const std::wstring& folder) {
+  std::vector<Entry> entries;
+  if (listFolder(folder, entries) != 0 || entries.empty()) return false;
+  return std::all_of(entries.begin(), entries.end(), [&](const Entry& e) {
+    if (e.folder()) return false;
+    HANDLE h = CreateFileW(systemPath(wideChild(folder, e.name)).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      CloseHandle(h);
+      return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_FILE_NOT_FOUND;
+  });
+}
 
 bool missing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -538,13 +556,20 @@ Status Win32FileSystem::removeFile(const std::string& path) {
   if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
   // A folder and a read-only file are refused by the call itself (the attribute is the user's
   // to clear); a link is removed, not what it names.
-  const DWORD error = DeleteFileW(systemPath(path).c_str()) ? 0 : GetLastError();
+  const std::wstring wide = systemPath(path);
+  const DWORD error = win32::RetryCallWhileInUse(wide, [&] { return DeleteFileW(wide.c_str()); });
   return error && !missing(error) ? failure(path, error) : Status::success();
 }
 
 Status Win32FileSystem::removeFolder(const std::string& path) {
   if (path.empty()) return failure(path, ERROR_PATH_NOT_FOUND);
-  const DWORD error = RemoveDirectoryW(systemPath(path).c_str()) ? 0 : GetLastError();
+  const std::wstring wide = systemPath(path);
+  const DWORD error = win32::RetryWhileInUse(wide, [&]() -> DWORD {
+    if (RemoveDirectoryW(wide.c_str())) return 0;
+    const DWORD why = GetLastError();
+    // What is left may be files whose deletion waits for another program to close them.
+    return why == ERROR_DIR_NOT_EMPTY && onlyPendingDeletions(wide) ? ERROR_SHARING_VIOLATION : why;
+  });
   return error && !missing(error) ? failure(path, error) : Status::success();
 }
 

@@ -4,8 +4,9 @@
 
 namespace inst {
 
-// The profile functions of kernel32. A write edits a copy beside the file and moves it over
-// the file in one step, so that a failure part way never leaves a torn file behind.
+// The profile functions of kernel32, the wide ones, so that any path reaches them. A write edits
+// a copy beside the file and moves it over the file in one step, so that a failure part way
+// never leaves a torn file behind.
 class Win32Profile final : public Profile {
  public:
   std::uint32_t getString(const std::string& section, const std::string& key,

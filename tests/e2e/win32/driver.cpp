@@ -22,6 +22,9 @@
 //                                 until its first visible top-level window, then closes that
 //                                 window and answers the program's exit status
 //   quit
+//
+// Started as "driver hold MS FILE..." it is instead another program holding files: it opens
+// each FILE with no sharing at all, says "held" on standard output, and closes them after MS.
 
 #include <windows.h>
 // After windows.h, which they build on.
@@ -29,6 +32,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <sstream>
 #include <string>
@@ -507,7 +511,26 @@ std::string Command(const std::string& line, bool& quit) {
 
 }  // namespace
 
-int main() {
+int Hold(int argc, char** argv) {
+  std::vector<HANDLE> held;
+  for (int i = 3; i < argc; ++i) {
+    HANDLE h = CreateFileW(Wide(argv[i]).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      std::printf("cannot open %s: %lu\n", argv[i], GetLastError());
+      return 1;
+    }
+    held.push_back(h);
+  }
+  std::puts("held");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+  for (HANDLE h : held) CloseHandle(h);
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc > 2 && std::string(argv[1]) == "hold") return Hold(argc, argv);
   CoInitialize(nullptr);
   char buf[4096];
   bool quit = false;

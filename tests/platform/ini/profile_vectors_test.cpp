@@ -19,6 +19,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/win32_profile.h"
 #endif
 
 namespace inst {
@@ -244,6 +246,16 @@ class RealApi : public ::testing::Test {
 
   static const char* cstr(const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; }
 
+  // The same file under a name outside the ANSI code page, for the program's own profile
+  // service, which must reach it and leave the bytes the ANSI functions leave.
+  std::string wideCopy(const json& v, const std::optional<std::string>& bytes) {
+    const std::string id = v["id"];
+    const fs::path path = folder_ / (std::u8string(id.begin(), id.end()) + u8"-Иван.ini");
+    if (bytes) std::ofstream(path, std::ios::binary) << *bytes;
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+  }
+
   fs::path folder_;
 };
 
@@ -264,6 +276,13 @@ TEST_F(RealApi, AgreesWithThePortableReaderWhereWindowsIsKnown) {
     checkRead(v, real, expectedRead(v), "real");
     const ReadResult portable = readPortable(v);
     EXPECT_EQ(toHex(real.buffer), toHex(portable.buffer)) << v["id"];
+    if (section && key && def) {
+      std::string ours(size + kGuard, static_cast<char>(kUntouched));
+      const std::uint32_t n = Win32Profile().getString(*section, *key, *def, ours.data(), size,
+                                                       wideCopy(v, initialFile(v)));
+      ours.resize(size);
+      checkRead(v, {n, ours}, expectedRead(v), "Win32Profile");
+    }
     ++compared;
   }
   EXPECT_GT(compared, 80);
@@ -286,6 +305,24 @@ TEST_F(RealApi, AgreesWithThePortableWriterWhereWindowsIsKnown) {
     const std::optional<std::string> real = contents(path);
     EXPECT_EQ(shown(real), shown(expectedFile(v))) << v["id"];
     EXPECT_EQ(shown(real), shown(writePortable(v))) << v["id"];
+    // The service takes a section and a key always, and creates no file to remove from.
+    bool served = true;
+    for (const json& c : v["calls"])
+      served = served && !c["section_hex"].is_null() && !c["key_hex"].is_null() &&
+               (initialFile(v) || !c["value_hex"].is_null());
+    if (served) {
+      const std::string ours = wideCopy(v, initialFile(v));
+      for (const json& c : v["calls"]) {
+        const auto section = hex(c["section_hex"]), key = hex(c["key_hex"]),
+                   value = hex(c["value_hex"]);
+        const Status done = value ? Win32Profile().writeString(*section, *key, *value, ours)
+                                  : Win32Profile().removeString(*section, *key, ours);
+        EXPECT_TRUE(done) << v["id"] << ": " << done.reason();
+      }
+      const std::u8string name(ours.begin(), ours.end());
+      EXPECT_EQ(shown(contents(fs::path(name))), shown(expectedFile(v)))
+          << v["id"] << " (Win32Profile)";
+    }
     ++compared;
   }
   EXPECT_GT(compared, 15);
