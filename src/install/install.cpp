@@ -96,7 +96,7 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
   // Taken before the first change, held to the end: two runs for the same user never meet in
   // the middle of each other's writes, nor remove each other's temporary files.
   std::unique_ptr<FileLock> lock;
-  undo::Keeper keeper(services, stamp.empty() ? undo::StampNow() : stamp);
+  undo::Keeper keeper(services, stamp.empty() ? undo::StampNow() : stamp, settings.packageId);
   for (std::size_t i = 0; i < visited; ++i) {
     if (boxes[i].value == 0) continue;
     const std::string& version = boxes[i].caption;

@@ -26,6 +26,9 @@ struct InstallSettings {
   std::string scriptName;   // its value
   bool modifyScriptName = false;
   bool extras = false;
+  // The Id the package names itself by ([Package] Id), empty when it names none: installations
+  // of one Id are versions of one package, and its uninstall takes them off together.
+  std::string packageId;
 };
 
 // A key that a profile reader would not find again, or that would turn into a section header

@@ -108,7 +108,11 @@ TEST(Undo, KeepsWhatIsNoLongerThePackages) {
   box.write(stamps[0].path + "\\ENU\\RedidUzizu.jsb", "damaged");
 
   UninstallReport report;
-  ASSERT_TRUE(box.uninstall({VersionBox{"17.0", 1}, {}, {}, {}}, 1, report).ok());
+  // The rest is undone; the run ends with the kept copy that could not come back.
+  const Status st = box.uninstall({VersionBox{"17.0", 1}, {}, {}, {}}, 1, report);
+  ASSERT_FALSE(st.ok());
+  EXPECT_NE(st.path().find("RedidUzizu.jsb"), std::string::npos) << st.path();
+  EXPECT_NE(st.reason().find(stamps[0].path), std::string::npos) << st.reason();
   EXPECT_EQ(box.read(u + "\\leitor.jss"), "the user's own");
   EXPECT_EQ(box.read(u + "\\sub\\notas.txt"), "edited by the user");
   EXPECT_EQ(box.read(u + "\\RedidUzizu.jsb"), "package marker script");
