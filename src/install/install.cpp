@@ -10,6 +10,7 @@
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
+#include "text/ascii.h"
 #include "undo/keeper.h"
 
 namespace inst {
@@ -62,11 +63,17 @@ Status ReadRunInputs(Services& services, const std::string& setupIniPath,
                      RunInputs& out) {
   // A Setup.ini that is there but cannot be read as a file (a folder, a pipe, a device, a huge
   // file) would read as empty: the run would do what nobody asked for.
+  std::string bytes;
   if (services.fs.pathExists(setupIniPath)) {
-    std::string bytes;
     if (Status st = services.fs.readFile(setupIniPath, bytes); !st) return st;
   }
   out.settings = ReadInstallSettings(services.profile, setupIniPath);
+  // A package names itself with [Package] Name; its Id is taken as written here (the default
+  // made from the Name, and the check of its form, belong to the package's own reading). A
+  // Setup.ini without the section is not asked for it.
+  if (ascii::Upper(bytes).find("[PACKAGE]") != std::string::npos &&
+      !ReadIniValue(services.profile, "Package", "Name", setupIniPath).empty())
+    out.settings.packageId = ReadIniValue(services.profile, "Package", "Id", setupIniPath);
   out.appData = services.env.get("appdata");
   out.visited =
       versionCount <= 0 ? 0 : std::min(static_cast<std::size_t>(versionCount), kCheckboxCount);

@@ -1,7 +1,11 @@
-// Install then uninstall, over a table of machines: every file of the user's tree is byte for
-// byte as it was (the backup folder aside), and a second uninstall finds nothing to do.
+// What an uninstall gives back, over histories of installations of several packages.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,84 +14,222 @@
 namespace inst::testing {
 namespace {
 
-struct Machine {
+// Packages a, a2 (a later version of a: the same Id when a names itself), b and c; a takes the
+// default-script step. They share file names and the confignames entry.
+struct Package {
   const char* name;
-  std::vector<std::string> versions;
-  std::vector<std::string> languages;
-  bool userFiles;          // the user has files of the package's names, and its subfolder
-  const char* configName;  // the confignames entry before: nullptr none, else its value
-  const char* keyMap;      // Default.jkm before: nullptr none
-  bool defaultStep;        // Extras on and no default script of the user's
+  const char* application;
+  std::vector<std::string> files;  // their bytes are "<name> <file>"
+  bool defaultStep;
 };
+const Package kPackages[] = {
+    {"a", "notepad", {"leitor.jss", "comum.jsb", "sub\\notas.txt", "so-a.jss"}, true},
+    {"a2", "notepad", {"leitor.jss", "sub\\fundo\\x.jsd"}, true},
+    {"b", "notepad", {"leitor.jss", "comum.jsb", "sub\\fundo\\x.jsd"}, false},
+    {"c", "wordpad", {"comum.jsb", "sub\\notas.txt"}, false},
+};
+const char* const kNames[] = {"leitor.jss", "comum.jsb", "sub\\notas.txt", "sub\\fundo\\x.jsd",
+                              "so-a.jss"};
 
-TEST(Undo, InstallThenUninstallLeavesTheTreeAsItWas) {
-  const Machine machines[] = {
-      {"fresh", {"17.0"}, {"ENU"}, false, nullptr, nullptr, true},
-      // The user's files begin (or end) with the package's bytes.
-      {"same beginning", {"17.0"}, {"PTB"}, true, nullptr, nullptr, false},
-      {"own files", {"17.0", "16.0"}, {"ENU", "PTB"}, true, nullptr, nullptr, true},
-      {"entries there",
-       {"2025"},
-       {"PTB"},
-       true,
-       "outro",
-       "[Common Keys]\r\nInsert+T=Title\r\n",
-       true},
-      {"key taken",
-       {"2025", "17.0"},
-       {"Ptb", "ENU"},
-       false,
-       "antigo",
-       "[Common Keys]\r\nwindows+backspace=mine\r\n",
-       true},
-      {"no default step", {"16.0"}, {"ENU", "PTG"}, true, "outro", nullptr, false},
-  };
-  for (const Machine& m : machines) {
-    SCOPED_TRACE(m.name);
-    JawsSandbox box;
-    std::array<VersionBox, 4> boxes{};
-    for (std::size_t i = 0; i < m.versions.size(); ++i) {
-      const std::string& v = m.versions[i];
-      boxes[i] = {v, 1};
-      box.addUser(v, m.languages);
-      for (const std::string& language : m.languages) {
-        box.addShared(v, language);
-        const std::string u = box.user(v, language);
-        if (m.userFiles) {
-          box.write(u + "\\leitor.jss", std::string(m.name) == "same beginning"
-                                            ? "package source, and mine"
-                                            : "the user's own " + v + language);
-          if (std::string(m.name) == "same beginning")
-            box.write(u + "\\RedidUzizu.jsb", "marker script");
-          box.write(u + "\\SUB\\notas.txt", "the user's notes");
-        }
-        if (m.configName)
-          box.write(box.shared(v, language) + "\\confignames.ini",
-                    std::string("[ConfigNames]\r\nnotepad=") + m.configName + "\r\n");
-        if (m.keyMap) box.write(u + "\\Default.jkm", m.keyMap);
-      }
+// The user's things, each by what identifies it: a file of a language folder by its path (its
+// bytes), an INI entry by "<file>|<key>" (its value). The backups and the lock are the
+// installer's.
+std::map<std::string, std::string> Items(const std::map<std::string, std::string>& tree) {
+  std::map<std::string, std::string> out;
+  for (const auto& [path, bytes] : tree) {
+    if (path.find("/settings/") == std::string::npos || bytes == "<folder>") continue;
+    if (!path.ends_with(".ini") && !path.ends_with(".jkm")) {
+      out[path] = bytes;
+      continue;
     }
-    if (!m.defaultStep) box.setting("Extras", "0");
-    const auto versionCount = static_cast<std::int16_t>(m.versions.size());
-    const auto before = box.snapshot(false);
+    std::istringstream lines(bytes);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (const auto eq = line.find('='); eq != std::string::npos && line[0] != '[')
+        out[path + "|" + line.substr(0, eq)] = line.substr(eq + 1);
+    }
+  }
+  return out;
+}
 
-    ASSERT_TRUE(box.run(boxes, versionCount).ok());
-    const std::string u = box.user(m.versions[0], m.languages[0]);
-    ASSERT_EQ(box.read(u + "\\leitor.jss"), "package source");
-    ASSERT_EQ(box.isFile(u + "\\Default.jsb"), m.defaultStep);
+// Where a file's kept copies would be: its path with the language folder moved into a stamp
+// folder. Every file of the backup folders and every record's text, for the checks to search.
+bool KeptSomewhere(const std::map<std::string, std::string>& tree, const std::string& item,
+                   const std::string& value) {
+  const std::size_t settings = item.find("/settings/") + 10;
+  const std::string base = item.substr(0, settings) + "instalador-backup/";
+  const bool entry = item.find('|') != std::string::npos;
+  const std::string tail = "/" + item.substr(settings);
+  for (const auto& [path, bytes] : tree) {
+    // A shared entry's old value is in the record of the user whose run wrote it.
+    if (entry ? path.find("/instalador-backup/") == std::string::npos : !path.starts_with(base))
+      continue;
+    if (entry ? path.ends_with(".ini") && bytes.find(".Old=" + value + "\r\n") != std::string::npos
+              : path.ends_with(tail) && bytes == value)
+      return true;
+  }
+  return false;
+}
 
-    UninstallReport report;
-    Status st = box.uninstall(boxes, versionCount, report);
-    ASSERT_TRUE(st.ok()) << st.path() << ": " << st.reason();
-    EXPECT_TRUE(report.found);
-    EXPECT_TRUE(report.notes.empty()) << report.notes.front();
-    EXPECT_EQ(box.snapshot(false), before);
+// A model of a user's machine and their packages, run through random installations,
+// reinstallations, uninstalls and edits of their own. After every step: nothing of the user's
+// is lost (in place, or kept where the records lead); what was there before and no installation
+// changed is still there; every run ends well, and an uninstall leaves nothing it could still
+// undo (a second one finds nothing and changes nothing). Uninstalling what was installed, in the
+// reverse order, gives back the starting tree byte for byte.
+// INSTALADOR_UNDO_SEQUENCES and INSTALADOR_UNDO_SEED choose how many sequences, from where.
+TEST(Undo, HistoriesOfInstallsAndUninstallsGiveTheUserBackWhatTheyHad) {
+  const char* count = std::getenv("INSTALADOR_UNDO_SEQUENCES");
+  const char* first = std::getenv("INSTALADOR_UNDO_SEED");
+#ifdef _WIN32
+  const unsigned sequences = count ? std::atoi(count) : 40;  // every file operation under Wine
+#else
+  const unsigned sequences = count ? std::atoi(count) : 300;
+#endif
+  const unsigned seed0 = first ? std::atoi(first) : 2212;
+  for (unsigned seed = seed0; seed < seed0 + sequences; ++seed) {
+    std::mt19937 random(seed);
+    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    std::string story = "seed " + std::to_string(seed) + ":";
+    SCOPED_TRACE(story);
 
-    UninstallReport again;
-    ASSERT_TRUE(box.uninstall(boxes, versionCount, again).ok());
-    EXPECT_FALSE(again.found);
-    EXPECT_TRUE(again.notes.empty()) << again.notes.front();
-    EXPECT_EQ(box.snapshot(false), before);
+    JawsSandbox box;
+    const std::vector<std::string> languages =
+        pick(3) == 0 ? std::vector<std::string>{"ENU", "PTB"} : std::vector<std::string>{"ENU"};
+    box.addUser("17.0", languages);
+    const bool named = pick(2) == 0;
+    const auto folder = [&](const Package& p) { return box.root() + "\\P-" + p.name; };
+    for (const Package& p : kPackages) {
+      for (const std::string& f : p.files)
+        box.write(folder(p) + "\\pastascripts\\" + f, std::string(p.name) + " " + f);
+      if (p.defaultStep)
+        box.write(folder(p) + "\\Extras\\extra1.ext", "default " + std::string(p.name));
+      const std::string id = p.name[0] == 'a' ? "pacote-a" : std::string("pacote-") + p.name;
+      box.write(folder(p) + "\\Setup.ini",
+                std::string("[Configurations]\r\nApplication=") + p.application +
+                    "\r\nScriptName=script-" + p.name +
+                    "\r\nModifyScriptName=1\r\nExtras=" + (p.defaultStep ? "1" : "0") + "\r\n" +
+                    (named ? "[Package]\r\nName=" + id + "\r\nId=" + id + "\r\n" : ""));
+    }
+    // The user's tree: files of the packages' names with their own bytes or a package's,
+    // shared entries that may already hold a package's value, a key map of their own.
+    const auto anyPackage = [&] { return kPackages[pick(4)]; };
+    for (const std::string& language : languages) {
+      box.addShared("17.0", language, false);
+      const std::string u = box.user("17.0", language);
+      for (const char* name : kNames) {
+        const std::size_t what = pick(4);
+        if (what == 1) box.write(u + "\\" + name, "mine " + std::string(name));
+        if (what == 2) box.write(u + "\\" + name, std::string(anyPackage().name) + " " + name);
+      }
+      std::string names = "[ConfigNames]\r\nexcel=excel\r\n";
+      if (const std::size_t what = pick(3); what > 0)
+        names += "notepad=" +
+                 (what == 1 ? std::string("meu") : "script-" + std::string(anyPackage().name)) +
+                 "\r\n";
+      box.write(box.shared("17.0", language) + "\\confignames.ini", names);
+      if (const std::size_t what = pick(3); what > 0)
+        box.write(u + "\\Default.jkm", std::string("[Common Keys]\r\nInsert+T=Title\r\n") +
+                                           (what == 2 ? "windows+backspace=mine\r\n" : ""));
+    }
+
+    const std::array<VersionBox, 4> boxes{VersionBox{"17.0", 1}, {}, {}, {}};
+    const auto services = [&] {
+      return InstallServices{box.fs(), box.profile(), box.env(), box.sleeper()};
+    };
+    const auto start = box.snapshot(false);
+    std::map<std::string, std::string> untouched = Items(start);  // no installation changed them
+    // Never to be lost: what the user had, and what they wrote since.
+    std::set<std::pair<std::string, std::string>> mine(untouched.begin(), untouched.end());
+    std::vector<const Package*> installed;
+    bool edited = false;
+    int stamp = 0;
+
+    const auto check = [&] {
+      const auto tree = box.snapshot(true);
+      const auto now = Items(tree);
+      for (const auto& [item, value] : mine) {
+        const auto there = now.find(item);
+        EXPECT_TRUE((there != now.end() && there->second == value) ||
+                    KeptSomewhere(tree, item, value))
+            << story << ": lost " << item << " = " << value;
+      }
+      for (const auto& [item, value] : untouched) {
+        const auto there = now.find(item);
+        EXPECT_TRUE(there != now.end() && there->second == value)
+            << story << ": never installed over, yet changed " << item << " = " << value;
+      }
+    };
+    const auto install = [&](const Package& p) {
+      story += std::string(" install ") + p.name;
+      const auto before = Items(box.snapshot(false));
+      char text[32];
+      std::snprintf(text, sizeof text, "20261207-12%02d%02d", stamp / 60, stamp % 60);
+      ++stamp;
+      const Status st =
+          RunInstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, nullptr, text);
+      ASSERT_TRUE(st.ok()) << story << ": " << st.path() << ": " << st.reason();
+      const auto after = Items(box.snapshot(false));
+      for (auto item = untouched.begin(); item != untouched.end();) {
+        const auto there = after.find(item->first);
+        item = there != after.end() && there->second == before.at(item->first)
+                   ? std::next(item)
+                   : untouched.erase(item);
+      }
+      installed.push_back(&p);
+    };
+    const auto uninstall = [&](const Package& p) {
+      story += std::string(" uninstall ") + p.name;
+      UninstallReport report, again;
+      const Status st =
+          RunUninstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, report);
+      ASSERT_TRUE(st.ok()) << story << ": " << st.path() << ": " << st.reason();
+      const auto after = box.snapshot(false);
+      ASSERT_TRUE(
+          RunUninstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, again).ok());
+      EXPECT_FALSE(again.found) << story << ": a second uninstall still found something";
+      EXPECT_EQ(box.snapshot(false), after) << story << ": a second uninstall changed the tree";
+    };
+
+    const std::size_t steps = 2 + pick(4);
+    for (std::size_t step = 0; step < steps && !HasFatalFailure(); ++step) {
+      const std::size_t what = pick(10);
+      if (what < 6 || installed.empty()) {
+        install(kPackages[pick(4)]);
+      } else if (what < 9) {
+        uninstall(*installed[pick(installed.size())]);
+      } else {
+        // The user edits a file of a package's name.
+        const std::string path =
+            box.user("17.0", languages[pick(languages.size())]) + "\\" + kNames[pick(5)];
+        story += " edit " + path.substr(path.rfind("17.0"));
+        const auto before = Items(box.snapshot(false));
+        box.write(path, "edited in step " + std::to_string(step));
+        for (const auto& [item, value] : Items(box.snapshot(false))) {
+          const auto was = before.find(item);
+          if (was != before.end() && was->second == value) continue;
+          // What the user overwrites themselves is theirs to lose.
+          if (was != before.end()) mine.erase({item, was->second});
+          mine.insert({item, value});
+          untouched.erase(item);
+        }
+        edited = true;
+      }
+      if (HasFatalFailure()) break;
+      check();
+    }
+    for (auto p = installed.rbegin(); p != installed.rend() && !HasFatalFailure(); ++p) {
+      uninstall(**p);
+      check();
+    }
+    // With no edit of the user's in between, the tree is the one they started with.
+    if (!edited && !HasFatalFailure()) {
+      EXPECT_EQ(box.snapshot(false), start) << story;
+    }
+    if (HasFailure()) {
+      ADD_FAILURE() << "failing sequence: " << story;
+      break;
+    }
   }
 }
 
