@@ -283,6 +283,9 @@ class FolderUndo {
       const std::string& file = history_.run(run).file;
       std::string record;
       Status st = s_.fs.readFile(file, record);
+      // A record grown past what is read would be read no more: it is left as it is.
+      if (st && record.size() + text.size() > kMaxTextFileBytes)
+        st = Status::failure(file, "o registro ficaria grande demais");
       if (st) st = s_.fs.writeFile(file, record + text);
       if (!st)
         report_.notes.push_back("instalador: não foi possível anotar o que foi desfeito em " +
