@@ -195,6 +195,18 @@ Status Keeper::beforeCopyFolder(const std::string& source) {
   std::pair<std::string, std::string> failed;
   if (Status st = PlanCopies(s_.fs, source, language_.path, copies, &failed); !st) {
     // Found by the look, not by the copy: the log still has the copy's line with its reason.
+    // A look that failed before it named a copy (the package's folder or one of its files
+    // cannot be read) names the one the failure was met in.
+    const auto within = [&st](const std::string& folder) {
+      return st.path().size() >= folder.size() &&
+             ascii::EqualIgnoringCase(std::string_view(st.path()).substr(0, folder.size()),
+                                      folder) &&
+             (st.path().size() == folder.size() || IsPathSeparator(st.path()[folder.size()]));
+    };
+    if (failed.second.empty() && within(source))
+      failed = {st.path(), language_.path + st.path().substr(source.size())};
+    if (failed.second.empty() && within(language_.path))
+      failed = {source + st.path().substr(language_.path.size()), st.path()};
     if (s_.events != nullptr && !failed.second.empty())
       s_.events->event(EventLine("copy")
                            .quoted("from", failed.first)
