@@ -107,7 +107,10 @@ TEST(Undo, HistoriesOfInstallsAndUninstallsGiveTheUserBackWhatTheyHad) {
   const unsigned sequences = count ? std::atoi(count) : 150;
 #endif
   const unsigned seed0 = first ? std::atoi(first) : 2212;
-  for (unsigned seed = seed0; seed < seed0 + sequences; ++seed) {
+  // Seeds that once found a fault run every time, whatever the range asked for.
+  std::set<unsigned> seeds = {2212};
+  for (unsigned seed = seed0; seed < seed0 + sequences; ++seed) seeds.insert(seed);
+  for (const unsigned seed : seeds) {
     std::mt19937 random(seed);
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
     std::string story = "seed " + std::to_string(seed) + ":";
@@ -311,6 +314,16 @@ TEST(Undo, BadRecordsAndBackupsLoseNothing) {
                                 box.exe(), box.setupIni(), {VersionBox{"17.0", 1}, {}, {}, {}}, 1,
                                 nullptr, "20261207-110000")
                          .ok());
+       },
+       true, "the user's own"},
+      {"a record as the last round's program wrote it",
+       [&](auto& box, auto& s) {
+         std::istringstream lines(box.read(record(s)));
+         std::string text;
+         for (std::string line; std::getline(lines, line);)
+           if (line.find(".Wrote=") == std::string::npos && line.find(".New=") == std::string::npos)
+             text += line + "\n";
+         box.write(record(s), text);
        },
        true, "the user's own"},
       {"a record naming a file the package does not ship",
