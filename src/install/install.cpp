@@ -10,7 +10,6 @@
 #include "settings/conversions.h"
 #include "settings/ini_access.h"
 #include "settings/setup_keys.h"
-#include "text/ascii.h"
 #include "undo/keeper.h"
 
 namespace inst {
@@ -63,17 +62,11 @@ Status ReadRunInputs(Services& services, const std::string& setupIniPath,
                      RunInputs& out) {
   // A Setup.ini that is there but cannot be read as a file (a folder, a pipe, a device, a huge
   // file) would read as empty: the run would do what nobody asked for.
-  std::string bytes;
   if (services.fs.pathExists(setupIniPath)) {
+    std::string bytes;
     if (Status st = services.fs.readFile(setupIniPath, bytes); !st) return st;
   }
   out.settings = ReadInstallSettings(services.profile, setupIniPath);
-  // A package names itself with [Package] Name; its Id is taken as written here (the default
-  // made from the Name, and the check of its form, belong to the package's own reading). A
-  // Setup.ini without the section is not asked for it.
-  if (ascii::Upper(bytes).find("[PACKAGE]") != std::string::npos &&
-      !ReadIniValue(services.profile, "Package", "Name", setupIniPath).empty())
-    out.settings.packageId = ReadIniValue(services.profile, "Package", "Id", setupIniPath);
   out.appData = services.env.get("appdata");
   out.visited =
       versionCount <= 0 ? 0 : std::min(static_cast<std::size_t>(versionCount), kCheckboxCount);
@@ -88,7 +81,7 @@ Status ReadRunInputs(Services& services, const std::string& setupIniPath,
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage,
-                  const std::string& stamp) {
+                  const std::string& stamp, const std::string& packageId) {
   // Everything that can be refused without touching a file is refused before the first copy,
   // so bad input never leaves a half-done install behind.
   RunInputs in;
@@ -103,7 +96,7 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
   // Taken before the first change, held to the end: two runs for the same user never meet in
   // the middle of each other's writes, nor remove each other's temporary files.
   std::unique_ptr<FileLock> lock;
-  undo::Keeper keeper(services, stamp.empty() ? undo::StampNow() : stamp, settings.packageId);
+  undo::Keeper keeper(services, stamp.empty() ? undo::StampNow() : stamp, packageId);
   for (std::size_t i = 0; i < visited; ++i) {
     if (boxes[i].value == 0) continue;
     const std::string& version = boxes[i].caption;

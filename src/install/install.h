@@ -26,9 +26,6 @@ struct InstallSettings {
   std::string scriptName;   // its value
   bool modifyScriptName = false;
   bool extras = false;
-  // The Id the package names itself by ([Package] Id), empty when it names none: installations
-  // of one Id are versions of one package, and its uninstall takes them off together.
-  std::string packageId;
 };
 
 // A key that a profile reader would not find again, or that would turn into a section header
@@ -66,12 +63,13 @@ struct VersionWithoutLanguage {
 // a language folder that fails part way is put back as it was; the failure's note says how that
 // went. Folders completed before it stay installed. Settings or version names that would make it
 // write a broken INI entry or leave the JAWS settings folders are refused before any file is
-// touched. Each version that got nothing for want of a language folder is told to `events` and
+// touched. `packageId` is the Id of a named package ([Package]), empty for one without a name.
+// Each version that got nothing for want of a language folder is told to `events` and
 // added to `withoutLanguage` (when given).
 Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount,
                   std::vector<VersionWithoutLanguage>* withoutLanguage = nullptr,
-                  const std::string& stamp = "");
+                  const std::string& stamp = "", const std::string& packageId = "");
 
 }  // namespace inst

@@ -187,6 +187,16 @@ std::vector<const Claim<Change>*> Walk(const History& history,
   return taken;
 }
 
+// Whether the newest claim not yet undone is a run of the package `id` and `wrote` says it
+// put the present bytes (or value) there.
+template <typename Change, typename Wrote>
+bool LatestOf(const History& history, const std::vector<Claim<Change>>& claims,
+              const std::string& id, Wrote wrote) {
+  for (const Claim<Change>& c : claims)
+    if (!c.change->undone) return history.run(c.run).record.packageId == id && wrote(*c.change);
+  return false;
+}
+
 class FolderUndo {
  public:
   FolderUndo(Services& s, const History& history, const SubFolder& language,
@@ -331,7 +341,8 @@ bool IsDefaultStepFile(const std::string& rel) {
 Status UninstallLanguageFolder(Services& s, const History& history,
                                const std::string& packageFolder, const std::string& version,
                                const SubFolder& language, const InstallSettings& settings,
-                               UninstallReport& report, Status& deferred) {
+                               const std::string& packageId, UninstallReport& report,
+                               Status& deferred) {
   FolderUndo undo(s, history, language, report, deferred);
   std::vector<std::pair<std::string, std::string>> copies;
   if (Status st =
@@ -339,6 +350,14 @@ Status UninstallLanguageFolder(Services& s, const History& history,
       !st)
     return st;
 
+  // For a package that names itself, bytes that the newest run of its Id wrote are the
+  // package's too: an older version's file, or a file only an older version shipped.
+  const auto ownedById = [&](const std::string& to, const std::string& rel) {
+    FileDigest now;
+    return !packageId.empty() && undo::Digest(s.fs, to, now) &&
+           LatestOf(history, history.file(language.name, rel), packageId,
+                    [&](const FileChange& c) { return c.wrote && *c.wrote == now; });
+  };
   std::set<std::string> shipped;
   for (const auto& [from, to] : copies) {
     shipped.insert(PathKey(to));
@@ -346,26 +365,18 @@ Status UninstallLanguageFolder(Services& s, const History& history,
     const std::string rel = Inner(language.path, to);
     bool same = false;
     if (Status st = undo::SameBytes(s.fs, from, to, same); !st) return st;
-    if (!same) {
+    if (!same && !ownedById(to, rel)) {
       if (!undo.restoredAlready(to, rel))
         undo.note(to, "não tem os bytes do pacote (foi alterado depois da instalação)");
       continue;
     }
     if (Status st = undo.undoFile(to, rel); !st) return st;
   }
-  // Files that only an earlier version of a package that names itself shipped: they go when
-  // they still have the bytes a run of that Id wrote.
   std::vector<std::string> older;
-  for (const std::string& rel : history.filesOf(language.name, settings.packageId)) {
+  for (const std::string& rel : history.filesOf(language.name, packageId)) {
     const std::string to = ShownChild(language.path, rel);
-    if (IsDefaultStepFile(rel) || shipped.count(PathKey(to)) || !s.fs.fileExists(to)) continue;
-    FileDigest now;
-    if (!undo::Digest(s.fs, to, now)) continue;
-    const FileClaims& claims = history.file(language.name, rel);
-    const auto newest =
-        std::find_if(claims.begin(), claims.end(), [](const auto& c) { return !c.change->undone; });
-    if (newest == claims.end() || history.run(newest->run).record.packageId != settings.packageId ||
-        !newest->change->wrote || !(*newest->change->wrote == now))
+    if (IsDefaultStepFile(rel) || shipped.count(PathKey(to)) || !s.fs.fileExists(to) ||
+        !ownedById(to, rel))
       continue;
     older.push_back(to);
     if (Status st = undo.undoFile(to, rel); !st) return st;
@@ -378,7 +389,12 @@ Status UninstallLanguageFolder(Services& s, const History& history,
       CheckConfigNamesKey(settings.application, "")) {
     const std::optional<std::string> value =
         ReadIniEntry(s.profile, jaws::kConfigNamesSection, settings.application, configNames);
-    if (value == settings.scriptName) {
+    if (value &&
+        (*value == settings.scriptName ||
+         (!packageId.empty() &&
+          LatestOf(history,
+                   history.entry(configNames, jaws::kConfigNamesSection, settings.application),
+                   packageId, [&](const EntryChange& c) { return c.wrote == value; })))) {
       if (Status st =
               undo.undoEntry(jaws::kConfigNamesSection, settings.application, configNames, *value);
           !st)
@@ -392,6 +408,8 @@ Status UninstallLanguageFolder(Services& s, const History& history,
   if (s.fs.fileExists(defaultJsb) && s.fs.fileExists(packageScript)) {
     if (Status st = undo::SameBytes(s.fs, packageScript, defaultJsb, ours); !st) return st;
   }
+  if (!ours && s.fs.fileExists(defaultJsb))
+    ours = ownedById(defaultJsb, std::string(jaws::kDefaultJsb));
   if (ours) {
     // Default.jsb goes first: it is never left without the two files it relies on.
     for (std::string_view name : {jaws::kDefaultJsb, jaws::kKeptSharedJsb, jaws::kKeptSharedJsd}) {
@@ -434,7 +452,8 @@ Status UninstallLanguageFolder(Services& s, const History& history,
 
 Status RunUninstall(Services services, const std::string& packageFolder,
                     const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
-                    std::int16_t versionCount, UninstallReport& report) {
+                    std::int16_t versionCount, UninstallReport& report,
+                    const std::string& packageId) {
   RunInputs in;
   if (Status st = ReadRunInputs(services, setupIniPath, boxes, versionCount, in); !st) return st;
   const InstallSettings& settings = in.settings;
@@ -459,7 +478,7 @@ Status RunUninstall(Services services, const std::string& packageFolder,
     for (const SubFolder& folder : subFolders) {
       if (!jaws::IsLanguageFolderName(folder.name)) continue;
       if (Status st = UninstallLanguageFolder(services, history, packageFolder, boxes[i].caption,
-                                              folder, settings, report, deferred);
+                                              folder, settings, packageId, report, deferred);
           !st)
         return st;
     }

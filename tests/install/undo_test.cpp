@@ -122,17 +122,21 @@ TEST(Undo, HistoriesOfInstallsAndUninstallsGiveTheUserBackWhatTheyHad) {
     box.addUser("17.0", languages);
     const bool named = pick(2) == 0;
     const auto folder = [&](const Package& p) { return box.root() + "\\P-" + p.name; };
+    // Named, a2 is a later version of a.
+    const auto id = [&](const Package& p) {
+      return !named             ? std::string()
+             : p.name[0] == 'a' ? "pacote-a"
+                                : std::string("pacote-") + p.name;
+    };
     for (const Package& p : kPackages) {
       for (const std::string& f : p.files)
         box.write(folder(p) + "\\pastascripts\\" + f, std::string(p.name) + " " + f);
       if (p.defaultStep)
         box.write(folder(p) + "\\Extras\\extra1.ext", "default " + std::string(p.name));
-      const std::string id = p.name[0] == 'a' ? "pacote-a" : std::string("pacote-") + p.name;
       box.write(folder(p) + "\\Setup.ini",
                 std::string("[Configurations]\r\nApplication=") + p.application +
                     "\r\nScriptName=script-" + p.name +
-                    "\r\nModifyScriptName=1\r\nExtras=" + (p.defaultStep ? "1" : "0") + "\r\n" +
-                    (named ? "[Package]\r\nName=" + id + "\r\nId=" + id + "\r\n" : ""));
+                    "\r\nModifyScriptName=1\r\nExtras=" + (p.defaultStep ? "1" : "0") + "\r\n");
     }
     // The user's tree: files of the packages' names with their own bytes or a package's,
     // shared entries that may already hold a package's value, a key map of their own.
@@ -161,7 +165,8 @@ TEST(Undo, HistoriesOfInstallsAndUninstallsGiveTheUserBackWhatTheyHad) {
       return InstallServices{box.fs(), box.profile(), box.env(), box.sleeper()};
     };
     const auto start = box.snapshot(false);
-    std::map<std::string, std::string> untouched = Items(start);  // no installation changed them
+    const std::map<std::string, std::string> untouchedAtStart = Items(start);
+    std::map<std::string, std::string> untouched = untouchedAtStart;  // no installation changed
     // Never to be lost: what the user had, and what they wrote since.
     std::set<std::pair<std::string, std::string>> mine(untouched.begin(), untouched.end());
     std::vector<const Package*> installed;
@@ -189,8 +194,8 @@ TEST(Undo, HistoriesOfInstallsAndUninstallsGiveTheUserBackWhatTheyHad) {
       char text[32];
       std::snprintf(text, sizeof text, "20261207-12%02d%02d", stamp / 60, stamp % 60);
       ++stamp;
-      const Status st =
-          RunInstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, nullptr, text);
+      const Status st = RunInstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1,
+                                   nullptr, text, id(p));
       ASSERT_TRUE(st.ok()) << story << ": " << st.path() << ": " << st.reason();
       const auto after = Items(box.snapshot(false));
       for (auto item = untouched.begin(); item != untouched.end();) {
@@ -205,11 +210,25 @@ TEST(Undo, HistoriesOfInstallsAndUninstallsGiveTheUserBackWhatTheyHad) {
       story += std::string(" uninstall ") + p.name;
       UninstallReport report, again;
       const Status st =
-          RunUninstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, report);
+          RunUninstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, report, id(p));
       ASSERT_TRUE(st.ok()) << story << ": " << st.path() << ": " << st.reason();
       const auto after = box.snapshot(false);
+      // A package that names itself comes off with every version of it: no file or entry holds a
+      // version's bytes or value that it did not hold before the first step.
+      for (const auto& [item, value] : Items(after)) {
+        for (const Package& v : kPackages) {
+          const auto was = untouchedAtStart.find(item);
+          EXPECT_FALSE(!id(p).empty() && id(v) == id(p) &&
+                       (value.starts_with(std::string(v.name) + " ") ||
+                        (item.ends_with(std::string("|") + v.application) &&
+                         value == "script-" + std::string(v.name))) &&
+                       !(was != untouchedAtStart.end() && was->second == value))
+              << story << ": a version of the package stays: " << item << " = " << value;
+        }
+      }
       ASSERT_TRUE(
-          RunUninstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, again).ok());
+          RunUninstall(services(), folder(p), folder(p) + "\\Setup.ini", boxes, 1, again, id(p))
+              .ok());
       EXPECT_FALSE(again.found) << story << ": a second uninstall still found something";
       EXPECT_EQ(Differences(after, box.snapshot(false)), "")
           << story << ": a second uninstall changed the tree";
