@@ -28,11 +28,11 @@
 #include <vector>
 
 #include "install/install.h"
-#include "undo/record.h"
 #include "platform/posix/posix_environment.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_profile.h"
 #include "platform/posix/posix_sleeper.h"
+#include "undo/record.h"
 
 extern char** environ;
 
@@ -166,9 +166,8 @@ std::string HandEditedRecord(std::size_t bytes) {
                      "\r\n[ENU]\r\nFolder=C:\\Users\\ana\\Settings\\ENU\r\n";
   for (int n = 1; text.size() < bytes; ++n) {
     const std::string entry = "Entry" + std::to_string(n);
-    text += entry + "=C:\\ProgramData\\confignames.ini\r\n" + entry +
-            ".Section=ConfigNames\r\n" + entry + ".Key=app" + std::to_string(n) + "\r\n" +
-            entry + ".Old=valor\r\n";
+    text += entry + "=C:\\ProgramData\\confignames.ini\r\n" + entry + ".Section=ConfigNames\r\n" +
+            entry + ".Key=app" + std::to_string(n) + "\r\n" + entry + ".Old=valor\r\n";
   }
   return text;
 }
@@ -177,7 +176,8 @@ std::string HandEditedRecord(std::size_t bytes) {
 // the installer reads at most.
 void RecordBench() {
   std::printf("reading a backup record (ParseRecord, median of 5):\n");
-  for (const std::size_t bytes : {std::size_t{1} << 10, std::size_t{1} << 20, std::size_t{16} << 20}) {
+  for (const std::size_t bytes :
+       {std::size_t{1} << 10, std::size_t{1} << 20, std::size_t{16} << 20}) {
     const std::string text = HandEditedRecord(bytes - 200);
     std::vector<double> times;
     std::size_t entries = 0;
