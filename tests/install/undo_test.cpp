@@ -84,8 +84,9 @@ std::string Differences(const Tree& a, const Tree& b) {
 // where the records lead); what no installation changed is still there; every run ends well;
 // an uninstall leaves nothing it could still undo (a second one finds and changes nothing), and
 // of a named package no version. Uninstalling everything in the reverse order of installation
-// gives back the starting tree byte for byte. Seed 2212 found the last round's fault: its
-// "install c, install c, install b, uninstall b, uninstall c" left c's bytes to be restored again.
+// gives back the starting tree byte for byte. Seed 2212 found the last round's fault: in
+// "install c, install a2, uninstall a2" it removed a file and an entry that held a2's bytes and
+// value before any installation, and that no installation had changed.
 // INSTALADOR_UNDO_SEQUENCES and INSTALADOR_UNDO_SEED choose how many sequences, from where.
 TEST(Undo, HistoriesOfInstallsAndUninstallsGiveTheUserBackWhatTheyHad) {
   const char* count = std::getenv("INSTALADOR_UNDO_SEQUENCES");
