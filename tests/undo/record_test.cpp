@@ -13,30 +13,25 @@ namespace inst::undo {
 namespace {
 
 TEST(Record, ReadsBackWhatItWrites) {
-  RunRecord record;
-  record.started = "20261207-195306";
-  record.packageId = "bloco-de-notas";
-  FolderChanges folder;
-  folder.name = "PTB";
-  folder.path = "C:\\Users\\ana\\AppData\\Roaming\\Freedom Scientific\\JAWS\\2025\\Settings\\PTB";
-  folder.files.resize(2);
-  folder.files[0].replaced = true;
-  folder.files[0].path = "notepad.jss";
-  folder.files[0].kept = {12, 0xcbf29ce484222325ull};
-  folder.files[0].wrote = FileDigest{3, 0xffull};
-  folder.files[1].path = "sub\\50% novo\nnome.jsb";
-  folder.newFolders = {"sub"};
-  folder.entries.resize(2);
-  folder.entries[0].file = "C:\\ProgramData\\confignames.ini";
-  folder.entries[0].section = "ConfigNames";
-  folder.entries[0].key = "notepad";
-  folder.entries[0].wrote = "bloco";
-  folder.entries[1].file = "C:\\x\\Default.jkm";
-  folder.entries[1].section = "Common Keys";
-  folder.entries[1].key = "windows+backspace";
-  folder.entries[1].old = "a=b;%c";
-  folder.putBack = true;
-  record.folders.push_back(folder);
+  const FileDigest kept{12, 0xcbf29ce484222325ull}, wrote{3, 0xffull};
+  RunRecord record{"20261207-195306", {}, "bloco-de-notas"};
+  record.folders.push_back(
+      {"PTB",
+       "C:\\Users\\ana\\AppData\\Roaming\\Freedom Scientific\\JAWS\\2025\\Settings\\PTB",
+       {{true, "notepad.jss", kept, wrote, false, 0},
+        {false, "sub\\50% novo\nnome.jsb", {}, {}, false, 0}},
+       {"sub"},
+       {{"C:\\ProgramData\\confignames.ini",
+         "ConfigNames",
+         "notepad",
+         {},
+         "bloco",
+         false,
+         false,
+         0},
+        {"C:\\x\\Default.jkm", "Common Keys", "windows+backspace", "a=b;%c", {}, false, false, 0}},
+       true});
+  const FolderChanges& folder = record.folders[0];
   std::vector<std::string> skipped;
   // What an uninstall appends comes after, in a section of the folder's name again.
   RunRecord back = ParseRecord(FormatRecord(record), skipped);
