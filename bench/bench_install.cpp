@@ -9,6 +9,7 @@
 //   bench_install --make-package DIR (only writes the 100 MB package, for bench_silent.sh)
 //   bench_install --compare DIR N    (only the comparison with cp -r + sync, N runs each, on the
 //                                     package DIR made before: two builds can take turns on it)
+//   bench_install --records          (only the reading of backup records, also run last)
 //
 // The files go to BENCH_DIR, else /dev/shm when it exists, else TMPDIR or /tmp. On a memory file
 // system the figures compare the work each side does, not the disk's write-back of 1.2 GB: the
@@ -33,6 +34,7 @@
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_profile.h"
 #include "platform/posix/posix_sleeper.h"
+#include "undo/record.h"
 
 extern char** environ;
 
@@ -159,9 +161,46 @@ long PeakRss(const std::string& self, const fs::path& exe, const fs::path& sandb
   return usage.ru_maxrss;
 }
 
+// A record as a hand edit could make it, of about `bytes`: one folder of entries, each with its
+// file, section, key and old value, numbered as the record numbers them.
+std::string HandEditedRecord(std::size_t bytes) {
+  std::string text = inst::undo::FormatHeader("20261207-120000", "pacote") +
+                     "\r\n[ENU]\r\nFolder=C:\\Users\\ana\\Settings\\ENU\r\n";
+  for (int n = 1; text.size() < bytes; ++n) {
+    const std::string entry = "Entry" + std::to_string(n);
+    text += entry + "=C:\\ProgramData\\confignames.ini\r\n" + entry + ".Section=ConfigNames\r\n" +
+            entry + ".Key=app" + std::to_string(n) + "\r\n" + entry + ".Old=valor\r\n";
+  }
+  return text;
+}
+
+// The time to read a record grows with its size, not its square: 1 KB against the 16 MiB that
+// the installer reads at most.
+void RecordBench() {
+  std::printf("reading a backup record (ParseRecord, median of 5):\n");
+  for (const std::size_t bytes :
+       {std::size_t{1} << 10, std::size_t{1} << 20, std::size_t{16} << 20}) {
+    const std::string text = HandEditedRecord(bytes - 200);
+    std::vector<double> times;
+    std::size_t entries = 0;
+    for (int r = 0; r < 5; ++r) {
+      std::vector<std::string> skipped;
+      const auto start = Clock::now();
+      const inst::undo::RunRecord record = inst::undo::ParseRecord(text, skipped);
+      times.push_back(Seconds(Clock::now() - start));
+      entries = record.folders.empty() ? 0 : record.folders[0].entries.size();
+    }
+    std::printf("  %9zu bytes, %7zu entries: median %.4f s\n", text.size(), entries, Median(times));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--records") {
+    RecordBench();
+    return 0;
+  }
   if (argc == 4 && std::string(argv[1]) == "--install") {
     return Install(argv[2], argv[3]) ? 0 : 1;
   }
@@ -251,6 +290,7 @@ int main(int argc, char** argv) {
               *std::min_element(same.begin(), same.end()));
   std::printf("  ratio: median %.2fx\n", Median(differ) / Median(same));
 
+  RecordBench();
   fs::remove_all(root);
   return 0;
 }

@@ -82,8 +82,6 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
                   const std::string& setupIniPath, const std::array<VersionBox, 4>& boxes,
                   std::int16_t versionCount, std::vector<VersionWithoutLanguage>* withoutLanguage,
                   const std::string& stamp, const std::string& packageId) {
-  // Named in the run's record once the record has a place for it.
-  (void)packageId;
   // Everything that can be refused without touching a file is refused before the first copy,
   // so bad input never leaves a half-done install behind.
   RunInputs in;
@@ -98,7 +96,7 @@ Status RunInstall(InstallServices services, const std::string& packageFolder,
   // Taken before the first change, held to the end: two runs for the same user never meet in
   // the middle of each other's writes, nor remove each other's temporary files.
   std::unique_ptr<FileLock> lock;
-  undo::Keeper keeper(services, stamp.empty() ? undo::StampNow() : stamp);
+  undo::Keeper keeper(services, stamp.empty() ? undo::StampNow() : stamp, packageId);
   for (std::size_t i = 0; i < visited; ++i) {
     if (boxes[i].value == 0) continue;
     const std::string& version = boxes[i].caption;

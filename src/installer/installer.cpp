@@ -149,7 +149,7 @@ void Installer::installClicked() {
   }
   std::vector<VersionWithoutLanguage> withoutLanguage;
   Status result = RunInstall(s_.core, s_.packageFolder, setupIniPath_, boxes, versionCount_,
-                             &withoutLanguage, s_.started, package_.named() ? package_.id : "");
+                             &withoutLanguage, s_.started, package_.recordId());
   if (s_.noLanguageFolder) {
     for (const VersionWithoutLanguage& v : withoutLanguage)
       s_.noLanguageFolder("instalador: a versão " + v.version +
@@ -245,8 +245,8 @@ void Installer::install() {
 }
 
 Status Installer::uninstall(UninstallReport& report) {
-  Status st =
-      RunUninstall(s_.core, s_.packageFolder, setupIniPath_, boxes(), versionCount_, report);
+  Status st = RunUninstall(s_.core, s_.packageFolder, setupIniPath_, boxes(), versionCount_, report,
+                           package_.recordId());
   if (st) ForgetIfNowhere(s_.core, package_, s_.packageFolder, offeredBoxes(), report.notes);
   return st;
 }

@@ -18,8 +18,8 @@ class Discard final : public EventSink {
 
 std::vector<int> VersionsHolding(Services s, const std::string& packageFolder,
                                  const std::string& setupIniPath,
-                                 const std::array<VersionBox, 4>& boxes,
-                                 std::int16_t versionCount) {
+                                 const std::array<VersionBox, 4>& boxes, std::int16_t versionCount,
+                                 const std::string& packageId) {
   std::vector<int> holding;
   for (std::size_t i = 0; i < boxes.size() && static_cast<std::int16_t>(i) < versionCount; ++i) {
     if (boxes[i].value == 0) continue;
@@ -29,7 +29,7 @@ std::vector<int> VersionsHolding(Services s, const std::string& packageFolder,
     trace::DryRun dry(s.fs, s.profile, plan);
     UninstallReport report;
     const Services planned{dry.fs(), dry.profile(), s.env, s.sleeper};
-    if (RunUninstall(planned, packageFolder, setupIniPath, one, versionCount, report) &&
+    if (RunUninstall(planned, packageFolder, setupIniPath, one, versionCount, report, packageId) &&
         report.found)
       holding.push_back(static_cast<int>(i));
   }
@@ -40,7 +40,8 @@ void ForgetIfNowhere(Services s, const PackageInfo& info, const std::string& pac
                      const std::array<VersionBox, 4>& boxes, std::vector<std::string>& notes) {
   if (!info.named()) return;
   const std::int16_t count = static_cast<std::int16_t>(boxes.size());
-  if (!VersionsHolding(s, packageFolder, package::SetupIniPath(packageFolder), boxes, count)
+  if (!VersionsHolding(s, packageFolder, package::SetupIniPath(packageFolder), boxes, count,
+                       info.recordId())
            .empty())
     return;
   if (Status st = ForgetPackage(s, info); !st)

@@ -47,8 +47,8 @@ void Remover::load() {
     const jaws::CheckboxState& box = found.checkboxes[i];
     offered[i] = {box.caption, box.visible && box.enabled && !box.caption.empty() ? 1 : 0};
   }
-  const std::vector<int> holding =
-      VersionsHolding(s_.core, s_.packageFolder, setupIniPath_, offered, form1::kChecks);
+  const std::vector<int> holding = VersionsHolding(s_.core, s_.packageFolder, setupIniPath_,
+                                                   offered, form1::kChecks, package_.recordId());
   if (holding.empty()) {
     message(text::kNotInstalled, MsgIcon::Information);
     host_.end(ExitStatus::Done);
@@ -103,8 +103,8 @@ void Remover::removeClicked() {
     return;
   }
   UninstallReport report;
-  const Status st =
-      RunUninstall(s_.core, s_.packageFolder, setupIniPath_, ticked, holding_, report);
+  const Status st = RunUninstall(s_.core, s_.packageFolder, setupIniPath_, ticked, holding_, report,
+                                 package_.recordId());
   if (!st) {
     message(std::string(text::kRemovalFailed) + "\n" + st.path() + "\n" + st.reason(),
             MsgIcon::Exclamation);

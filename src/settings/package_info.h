@@ -14,6 +14,8 @@ struct PackageInfo {
   std::string publisher;
   std::string id;  // as written, or made from the name
   bool named() const { return !name.empty(); }
+  // The Id a run's record names: none for a package without a name.
+  std::string recordId() const { return named() ? id : std::string(); }
 };
 
 inline constexpr std::size_t kMaxPackageIdLength = 64;

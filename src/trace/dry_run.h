@@ -62,6 +62,11 @@ class DryRun {
     Status writeFile(const std::string& path, const std::string& bytes) override;
     Status backupFile(const std::string& source, const std::string& destination) override;
     Status restoreFile(const std::string& source, const std::string& destination) override;
+    // What is there now: the uninstall looks at its kept copies, which no plan touches.
+    Status listEntries(const std::string& path, const std::string& within,
+                       std::vector<FolderEntry>& out) override {
+      return run_.realFs_.listEntries(path, within, out);
+    }
 
    private:
     DryRun& run_;

@@ -7,6 +7,8 @@
 #include "platform/windows_path.h"
 #include "settings/ini_access.h"
 #include "text/ascii.h"
+#include "text/event_line.h"
+#include "text/lines.h"
 
 namespace inst::undo {
 std::string StampNow() {
@@ -19,7 +21,56 @@ std::string StampNow() {
   return text;
 }
 
-Keeper::Keeper(Services services, std::string stamp) : s_(services), stamp_(std::move(stamp)) {}
+namespace {
+
+// Whether the INI text has one entry at most: lines that are not blank, a comment or a section
+// header.
+bool AtMostOneEntry(std::string_view text) {
+  int entries = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::string_view line = NextLine(text, start);
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos || line[first] == ';' || line[first] == '[') continue;
+    ++entries;
+  }
+  return entries <= 1;
+}
+
+}  // namespace
+
+Status PutEntryBack(Services& s, const std::string& file, const std::string& section,
+                    const std::string& key, const std::optional<std::string>& old, bool fileMade) {
+  if (old) return TryWriteIniValue(s.profile, section, key, *old, file);
+  std::string text;
+  if (fileMade && s.fs.readFile(file, text) && AtMostOneEntry(text)) return s.fs.removeFile(file);
+  return TryRemoveIniValue(s.profile, section, key, file);
+}
+
+Keeper::Undo Keeper::MakeUndo(Undo::Kind kind, const std::string& path, const std::string& backup) {
+  Undo undo;
+  undo.kind = kind;
+  undo.path = path;
+  undo.backup = backup;
+  return undo;
+}
+
+namespace {
+
+FileChange Change(bool replaced, const std::string& path, const FileDigest& kept,
+                  std::optional<FileDigest> wrote) {
+  FileChange change;
+  change.replaced = replaced;
+  change.path = path;
+  change.kept = kept;
+  change.wrote = wrote;
+  return change;
+}
+
+}  // namespace
+
+Keeper::Keeper(Services services, std::string stamp, std::string packageId)
+    : s_(services), stamp_(std::move(stamp)), packageId_(std::move(packageId)) {}
 
 void Keeper::enter(const std::string& settingsFolder, const SubFolder& language) {
   Version& version = versions_[ascii::Upper(settingsFolder)];
@@ -31,10 +82,14 @@ void Keeper::enter(const std::string& settingsFolder, const SubFolder& language)
       folder = ShownChild(base, stamp_ + "-" + std::to_string(n));
     version.stampFolder = folder;
     version.record.started = stamp_;
+    version.record.packageId = packageId_;
   }
   version_ = &version;
   language_ = language;
-  version.record.folders.push_back(FolderChanges{language.name, language.path, {}, {}, {}, false});
+  FolderChanges changes;
+  changes.name = language.name;
+  changes.path = language.path;
+  version.record.folders.push_back(std::move(changes));
   folderIndex_ = version.record.folders.size() - 1;
   undo_.clear();
   newFolders_.clear();
@@ -53,9 +108,9 @@ Status Keeper::save() {
     if (Status st = s_.fs.makeFolders(version_->stampFolder); !st) return st;
     version_->made = true;
   }
-  return s_.fs.writeFile(
-      ShownChild(version_->stampFolder, std::string(kRecordFile)),
-      FormatHeader(version_->record.started) + version_->done + FormatFolder(changes()));
+  return s_.fs.writeFile(ShownChild(version_->stampFolder, std::string(kRecordFile)),
+                         FormatHeader(version_->record.started, version_->record.packageId) +
+                             version_->done + FormatFolder(changes()));
 }
 
 Keeper::Kind Keeper::kindOf(const std::string& path) {
@@ -98,32 +153,68 @@ Status Keeper::keepFile(const std::string& source, const std::string& destinatio
   for (const std::string& folder : missing) {
     if (!newFolders_.insert(ascii::Upper(folder)).second) continue;
     changes().newFolders.push_back(inner(folder));
-    undo_.push_back({Undo::RemoveFolder, folder, {}, {}});
+    undo_.push_back(MakeUndo(Undo::RemoveFolder, folder));
   }
   if (const Kind kind = kindOf(destination); kind != Kind::File) {
     // Nothing there, or something that is no file and that the copy will refuse.
     if (kind != Kind::Missing) return Status::success();
-    changes().files.push_back({false, rel, {}});
-    undo_.push_back({Undo::Remove, destination, {}, {}});
+    FileDigest wrote;
+    if (Status st = sourceDigest(source, wrote); !st) return st;
+    changes().files.push_back(Change(false, rel, {}, wrote));
+    undo_.push_back(MakeUndo(Undo::Remove, destination));
     return Status::success();
   }
   bool same = false;
   if (Status st = SameBytes(s_.fs, source, destination, same); !st) return st;
   if (same) return Status::success();
+  FileDigest wrote;
+  if (Status st = sourceDigest(source, wrote); !st) return st;
   const std::string kept = ShownChild(ShownChild(version_->stampFolder, language_.name), rel);
   if (Status st = s_.fs.makeFolders(ShownParent(kept)); !st) return st;
   if (Status st = s_.fs.backupFile(destination, kept); !st) return st;
   FileDigest digest;
   if (Status st = Digest(s_.fs, kept, digest); !st) return st;
-  changes().files.push_back({true, rel, digest});
-  undo_.push_back({Undo::Restore, destination, kept, {}});
+  changes().files.push_back(Change(true, rel, digest, wrote));
+  undo_.push_back(MakeUndo(Undo::Restore, destination, kept));
+  return Status::success();
+}
+
+Status Keeper::sourceDigest(const std::string& source, FileDigest& out) {
+  auto known = sourceDigests_.find(source);
+  if (known == sourceDigests_.end()) {
+    if (Status st = Digest(s_.fs, source, out); !st) return st;
+    known = sourceDigests_.emplace(source, out).first;
+  }
+  out = known->second;
   return Status::success();
 }
 
 Status Keeper::beforeCopyFolder(const std::string& source) {
   listings_.clear();
   std::vector<std::pair<std::string, std::string>> copies;
-  if (Status st = PlanCopies(s_.fs, source, language_.path, copies); !st) return st;
+  std::pair<std::string, std::string> failed;
+  if (Status st = PlanCopies(s_.fs, source, language_.path, copies, &failed); !st) {
+    // Found by the look, not by the copy: the log still has the copy's line with its reason.
+    // A look that failed before it named a copy (the package's folder or one of its files
+    // cannot be read) names the one the failure was met in.
+    const auto within = [&st](const std::string& folder) {
+      return st.path().size() >= folder.size() &&
+             ascii::EqualIgnoringCase(std::string_view(st.path()).substr(0, folder.size()),
+                                      folder) &&
+             (st.path().size() == folder.size() || IsPathSeparator(st.path()[folder.size()]));
+    };
+    if (failed.second.empty() && within(source))
+      failed = {st.path(), language_.path + st.path().substr(source.size())};
+    if (failed.second.empty() && within(language_.path))
+      failed = {source + st.path().substr(language_.path.size()), st.path()};
+    if (s_.events != nullptr && !failed.second.empty())
+      s_.events->event(EventLine("copy")
+                           .quoted("from", failed.first)
+                           .quoted("to", failed.second)
+                           .quoted("result", st.reason())
+                           .str());
+    return st;
+  }
   const std::size_t before = undo_.size();
   for (const auto& [from, to] : copies)
     if (Status st = keepFile(from, to); !st) return st;
@@ -142,18 +233,31 @@ Status Keeper::beforeWrite(const std::string& section, const std::string& key,
   const std::optional<std::string> old = ReadIniEntry(s_.profile, section, key, file);
   if (old == value) return Status::success();
 
-  std::optional<std::string> bytes;
+  bool made = false;
   if (s_.fs.fileExists(file)) {
+    // Read whole once, so that a file that cannot be read stops the run before any change.
     std::string text;
     if (Status st = s_.fs.readFile(file, text); !st) return st;
-    bytes = std::move(text);
   } else if (s_.fs.pathExists(file)) {
     return Status::success();  // no file: the write refuses it and changes nothing
-  } else if (!inner(file).empty()) {
-    changes().files.push_back({false, inner(file), {}});
+  } else {
+    made = true;
+    if (!inner(file).empty()) changes().files.push_back(Change(false, inner(file), {}, {}));
   }
-  changes().entries.push_back({file, section, key, old});
-  undo_.push_back({Undo::Rewrite, file, {}, std::move(bytes)});
+  EntryChange entry;
+  entry.file = file;
+  entry.section = section;
+  entry.key = key;
+  entry.old = old;
+  entry.wrote = value;
+  changes().entries.push_back(std::move(entry));
+  Undo undo = MakeUndo(Undo::Entry, file);
+  undo.section = section;
+  undo.key = key;
+  undo.old = old;
+  undo.wrote = value;
+  undo.fileMade = made;
+  undo_.push_back(std::move(undo));
   return save();
 }
 
@@ -176,12 +280,10 @@ std::string Keeper::putBack() {
       case Undo::RemoveFolder:
         if (s_.fs.folderExists(undo->path)) st = s_.fs.removeFolder(undo->path);
         break;
-      case Undo::Rewrite:
-        if (!undo->bytes) {
-          st = s_.fs.removeFile(undo->path);
-        } else if (std::string now; !s_.fs.readFile(undo->path, now) || now != *undo->bytes) {
-          st = s_.fs.writeFile(undo->path, *undo->bytes);
-        }
+      case Undo::Entry:
+        // Only what this run wrote, and only while it is still there.
+        if (ReadIniEntry(s_.profile, undo->section, undo->key, undo->path) == undo->wrote)
+          st = PutEntryBack(s_, undo->path, undo->section, undo->key, undo->old, undo->fileMade);
         break;
     }
     if (!st && failed) failed = st;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "text/ascii.h"
@@ -120,14 +121,22 @@ Status Digest(FileSystem& fs, const std::string& path, FileDigest& out) {
 }
 
 Status PlanCopies(FileSystem& fs, const std::string& source, const std::string& destination,
-                  std::vector<std::pair<std::string, std::string>>& copies) {
+                  std::vector<std::pair<std::string, std::string>>& copies,
+                  std::pair<std::string, std::string>* failed) {
   struct Planned final : CopyWatcher {
     std::vector<std::pair<std::string, std::string>>& copies;
-    explicit Planned(std::vector<std::pair<std::string, std::string>>& out) : copies(out) {}
+    std::pair<std::string, std::string>* failed;
+    Planned(std::vector<std::pair<std::string, std::string>>& out,
+            std::pair<std::string, std::string>* f)
+        : copies(out), failed(f) {}
     void fileCopied(const std::string& from, const std::string& to, const Status& r) override {
-      if (r) copies.emplace_back(from, to);
+      if (r) {
+        copies.emplace_back(from, to);
+      } else if (failed != nullptr && failed->second.empty()) {
+        *failed = {from, to};
+      }
     }
-  } planned(copies);
+  } planned(copies, failed);
   copies.clear();
   return fs.copyFolderWatched(source, destination, planned, true);
 }
@@ -160,27 +169,58 @@ Status SameBytes(FileSystem& fs, const std::string& a, const std::string& b, boo
   }
 }
 
-std::string FormatHeader(const std::string& started) {
-  return "; instalador: o que esta instalação mudou. Os arquivos que ela substituiu estão "
-         "guardados\r\n"
-         "; ao lado deste, cada um na pasta do seu idioma.\r\n"
-         "[Run]\r\nStarted=" +
-         Escaped(started) + "\r\n";
+std::string FormatHeader(const std::string& started, const std::string& packageId) {
+  std::string out =
+      "; instalador: o que esta instalação mudou. Os arquivos que ela substituiu estão "
+      "guardados\r\n"
+      "; ao lado deste, cada um na pasta do seu idioma.\r\n"
+      "[Run]\r\nStarted=" +
+      Escaped(started) + "\r\n";
+  if (!packageId.empty()) out += "Id=" + Escaped(packageId) + "\r\n";
+  return out;
 }
 
+namespace {
+
+std::string DigestText(const FileDigest& d) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%llu %016llx", static_cast<unsigned long long>(d.size),
+                static_cast<unsigned long long>(d.hash));
+  return text;
+}
+
+// "<size> <hash>" at the start of `value`; `rest` is what follows the blank after the hash.
+bool ParseDigest(std::string_view value, FileDigest& out, std::string_view* rest) {
+  const std::size_t a = value.find(' ');
+  if (a == std::string_view::npos || !ParseDecimal(value.substr(0, a), out.size)) return false;
+  std::size_t b = value.find(' ', a + 1);
+  if (rest == nullptr) {
+    if (b != std::string_view::npos) return false;
+    b = value.size();
+  } else if (b == std::string_view::npos) {
+    return false;
+  } else {
+    *rest = value.substr(b + 1);
+  }
+  return ParseHex64(value.substr(a + 1, b - a - 1), out.hash);
+}
+
+bool HasLineBreakOrNul(std::string_view value) {
+  return value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+}  // namespace
+
 std::string FormatFolder(const FolderChanges& folder) {
-  char hex[40];
   std::string out = "\r\n[" + Escaped(folder.name) + "]\r\nFolder=" + Escaped(folder.path) + "\r\n";
   if (folder.putBack) out += "PutBack=1\r\n";
   std::size_t replaced = 0, created = 0;
   for (const FileChange& f : folder.files) {
-    if (f.replaced) {
-      std::snprintf(hex, sizeof hex, "%llu %016llx ", static_cast<unsigned long long>(f.kept.size),
-                    static_cast<unsigned long long>(f.kept.hash));
-      out += "Replaced" + std::to_string(++replaced) + "=" + hex + Escaped(f.path) + "\r\n";
-    } else {
-      out += "Created" + std::to_string(++created) + "=" + Escaped(f.path) + "\r\n";
-    }
+    const std::string name = f.replaced ? "Replaced" + std::to_string(++replaced)
+                                        : "Created" + std::to_string(++created);
+    out += name + "=" + (f.replaced ? DigestText(f.kept) + " " : std::string()) + Escaped(f.path) +
+           "\r\n";
+    if (f.wrote) out += name + ".Wrote=" + DigestText(*f.wrote) + "\r\n";
   }
   std::size_t n = 0;
   for (const std::string& f : folder.newFolders)
@@ -191,116 +231,158 @@ std::string FormatFolder(const FolderChanges& folder) {
     out += name + "=" + Escaped(e.file) + "\r\n" + name + ".Section=" + Escaped(e.section) +
            "\r\n" + name + ".Key=" + Escaped(e.key) + "\r\n";
     if (e.old) out += name + ".Old=" + Escaped(*e.old) + "\r\n";
+    if (e.wrote) out += name + ".New=" + Escaped(*e.wrote) + "\r\n";
   }
   return out;
 }
 
+std::string FormatUndone(const std::string& name, const std::vector<const FileChange*>& files,
+                         const std::vector<const EntryChange*>& entries) {
+  std::string out = "\r\n[" + Escaped(name) + "]\r\n";
+  for (const FileChange* f : files)
+    out += (f->replaced ? "Replaced" : "Created") + std::to_string(f->number) + ".Undone=1\r\n";
+  for (const EntryChange* e : entries) out += "Entry" + std::to_string(e->number) + ".Undone=1\r\n";
+  return out;
+}
+
 std::string FormatRecord(const RunRecord& record) {
-  std::string out = FormatHeader(record.started);
+  std::string out = FormatHeader(record.started, record.packageId);
   for (const FolderChanges& folder : record.folders) out += FormatFolder(folder);
   return out;
 }
 
 RunRecord ParseRecord(std::string_view text, std::vector<std::string>& skipped) {
   RunRecord record;
-  FolderChanges* folder = nullptr;
-  bool inRun = false;
-  // Entries by their number in the current folder; one without its file, section or key is
-  // dropped at the end.
+  // Every lookup below is by number or name in a map: a record of hundreds of thousands of lines
+  // is read in one pass, not searched once per line.
   struct Pending {
-    std::uint64_t number;
     EntryChange entry;
     bool hasFile = false, hasSection = false, hasKey = false;
   };
-  std::vector<Pending> pending;
-  const auto finishFolder = [&] {
-    if (folder == nullptr) return;
-    for (Pending& p : pending) {
-      if (p.hasFile && p.hasSection && p.hasKey) {
-        folder->entries.push_back(std::move(p.entry));
-      } else {
-        skipped.push_back("Entry" + std::to_string(p.number) + " de [" + folder->name +
-                          "] está incompleta");
-      }
-    }
-    pending.clear();
+  struct Folder {
+    std::map<std::uint64_t, std::size_t> replaced, created;  // number -> index in files
+    std::map<std::uint64_t, Pending> entries;
   };
+  std::vector<Folder> state;                  // beside record.folders
+  std::map<std::string, std::size_t> byName;  // upper-cased name -> index
+  std::size_t current = 0;
+  bool inFolder = false, inRun = false;
 
   std::size_t start = 0;
   while (start < text.size()) {
     const std::string_view line = NextLine(text, start);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
-      finishFolder();
-      folder = nullptr;
+      inFolder = inRun = false;
       std::string name;
       if (line.back() != ']' || !Unescaped(line.substr(1, line.size() - 2), name) || name.empty()) {
         skipped.push_back(std::string(line));
-        inRun = false;
         continue;
       }
       inRun = ascii::EqualIgnoringCase(name, "Run");
-      if (!inRun) folder = &record.folders.emplace_back(FolderChanges{name, {}, {}, {}, {}, false});
+      if (!inRun) {
+        const auto [at, added] = byName.try_emplace(ascii::Upper(name), record.folders.size());
+        if (added) {
+          FolderChanges folder;
+          folder.name = name;
+          record.folders.push_back(std::move(folder));
+          state.emplace_back();
+        }
+        current = at->second;
+        inFolder = true;
+      }
       continue;
     }
     const std::size_t equals = line.find('=');
     std::string value;
     if (equals == std::string_view::npos || !Unescaped(line.substr(equals + 1), value)) {
       skipped.push_back(std::string(line));
+      // An old value that does not read is no absent one: the entry is not taken out for it.
+      std::string_view word, part;
+      std::uint64_t number = 0;
+      if (inFolder && equals != std::string_view::npos &&
+          SplitName(line.substr(0, equals), word, number, part) &&
+          ascii::EqualIgnoringCase(word, "Entry") && ascii::EqualIgnoringCase(part, "Old"))
+        state[current].entries[number].entry.untrusted = true;
       continue;
     }
     const std::string_view name = line.substr(0, equals);
     if (inRun) {
       if (ascii::EqualIgnoringCase(name, "Started")) record.started = value;
+      if (ascii::EqualIgnoringCase(name, "Id")) record.packageId = value;
       continue;
     }
-    if (folder == nullptr) {
+    if (!inFolder) {
       skipped.push_back(std::string(line));
       continue;
     }
+    FolderChanges& folder = record.folders[current];
+    Folder& st = state[current];
     if (ascii::EqualIgnoringCase(name, "Folder")) {
-      folder->path = value;
+      folder.path = value;
       continue;
     }
     if (ascii::EqualIgnoringCase(name, "PutBack")) {
-      folder->putBack = value == "1";
+      folder.putBack = value == "1";
       continue;
     }
     std::string_view word, part;
     std::uint64_t number = 0;
     bool trusted = SplitName(name, word, number, part);
-    if (trusted && part.empty() && ascii::EqualIgnoringCase(word, "Replaced")) {
-      // "<size> <hash> <path>"
-      const std::size_t a = value.find(' '), b = value.find(' ', a + 1);
-      FileChange f{true, {}, {}};
-      trusted = a != std::string::npos && b != std::string::npos &&
-                ParseDecimal(std::string_view(value).substr(0, a), f.kept.size) &&
-                ParseHex64(std::string_view(value).substr(a + 1, b - a - 1), f.kept.hash);
-      if (trusted) f.path = value.substr(b + 1);
-      trusted = trusted && IsInnerPath(f.path);
-      if (trusted) folder->files.push_back(std::move(f));
-    } else if (trusted && part.empty() && ascii::EqualIgnoringCase(word, "Created")) {
-      trusted = IsInnerPath(value);
-      if (trusted) folder->files.push_back(FileChange{false, value, {}});
+    const bool replaced = trusted && ascii::EqualIgnoringCase(word, "Replaced");
+    if (trusted && (replaced || ascii::EqualIgnoringCase(word, "Created"))) {
+      auto& numbers = replaced ? st.replaced : st.created;
+      auto known = numbers.find(number);
+      if (part.empty()) {
+        // "<size> <hash> <path>" for a file replaced, "<path>" for one created.
+        FileChange f;
+        f.replaced = replaced;
+        f.number = number;
+        std::string_view path = value;
+        trusted = known == numbers.end() && (!replaced || ParseDigest(value, f.kept, &path)) &&
+                  IsInnerPath(path);
+        if (trusted) {
+          f.path = std::string(path);
+          numbers.emplace(number, folder.files.size());
+          folder.files.push_back(std::move(f));
+        }
+      } else if (known == numbers.end()) {
+        trusted = false;
+      } else if (ascii::EqualIgnoringCase(part, "Wrote")) {
+        FileDigest d;
+        trusted = ParseDigest(value, d, nullptr);
+        if (trusted) folder.files[known->second].wrote = d;
+      } else if (ascii::EqualIgnoringCase(part, "Undone")) {
+        folder.files[known->second].undone = value == "1";
+      } else {
+        trusted = false;
+      }
     } else if (trusted && part.empty() && ascii::EqualIgnoringCase(word, "NewFolder")) {
       trusted = IsInnerPath(value);
-      if (trusted) folder->newFolders.push_back(value);
+      if (trusted) folder.newFolders.push_back(value);
     } else if (trusted && ascii::EqualIgnoringCase(word, "Entry")) {
-      Pending* p = nullptr;
-      for (Pending& each : pending)
-        if (each.number == number) p = &each;
-      if (p == nullptr) p = &pending.emplace_back(Pending{number, {}});
+      Pending& p = st.entries[number];
+      p.entry.number = number;
       if (part.empty()) {
-        p->entry.file = value;
-        p->hasFile = true;
+        p.entry.file = value;
+        p.hasFile = true;
       } else if (ascii::EqualIgnoringCase(part, "Section")) {
-        p->entry.section = value;
-        p->hasSection = true;
+        p.entry.section = value;
+        p.hasSection = true;
       } else if (ascii::EqualIgnoringCase(part, "Key")) {
-        p->entry.key = value;
-        p->hasKey = true;
+        p.entry.key = value;
+        p.hasKey = true;
       } else if (ascii::EqualIgnoringCase(part, "Old")) {
-        p->entry.old = value;
+        // An INI line cannot hold a line break or a NUL: such an old value was never read from
+        // one, and written back it would split the entry into others.
+        trusted = !HasLineBreakOrNul(value);
+        p.entry.untrusted = p.entry.untrusted || !trusted;
+        p.entry.old = value;
+      } else if (ascii::EqualIgnoringCase(part, "New")) {
+        trusted = !HasLineBreakOrNul(value);
+        if (trusted) p.entry.wrote = value;
+      } else if (ascii::EqualIgnoringCase(part, "Undone")) {
+        p.entry.undone = value == "1";
       } else {
         trusted = false;
       }
@@ -309,7 +391,16 @@ RunRecord ParseRecord(std::string_view text, std::vector<std::string>& skipped) 
     }
     if (!trusted) skipped.push_back(std::string(line));
   }
-  finishFolder();
+  for (std::size_t i = 0; i < state.size(); ++i) {
+    for (auto& [number, p] : state[i].entries) {
+      if (p.hasFile && p.hasSection && p.hasKey) {
+        record.folders[i].entries.push_back(std::move(p.entry));
+      } else {
+        skipped.push_back("Entry" + std::to_string(number) + " de [" + record.folders[i].name +
+                          "] está incompleta");
+      }
+    }
+  }
   return record;
 }
 

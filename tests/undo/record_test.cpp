@@ -13,30 +13,49 @@ namespace inst::undo {
 namespace {
 
 TEST(Record, ReadsBackWhatItWrites) {
-  RunRecord record{"20261207-195306", {}};
+  const FileDigest kept{12, 0xcbf29ce484222325ull}, wrote{3, 0xffull};
+  RunRecord record{"20261207-195306", {}, "bloco-de-notas"};
   record.folders.push_back(
       {"PTB",
        "C:\\Users\\ana\\AppData\\Roaming\\Freedom Scientific\\JAWS\\2025\\Settings\\PTB",
-       {{true, "notepad.jss", {12, 0xcbf29ce484222325ull}}, {false, "sub\\50% novo\nnome.jsb", {}}},
+       {{true, "notepad.jss", kept, wrote, false, 0},
+        {false, "sub\\50% novo\nnome.jsb", {}, {}, false, 0}},
        {"sub"},
-       {{"C:\\ProgramData\\confignames.ini", "ConfigNames", "notepad", std::nullopt},
-        {"C:\\x\\Default.jkm", "Common Keys", "windows+backspace", "a=b;%c"}},
+       {{"C:\\ProgramData\\confignames.ini",
+         "ConfigNames",
+         "notepad",
+         {},
+         "bloco",
+         false,
+         false,
+         0},
+        {"C:\\x\\Default.jkm", "Common Keys", "windows+backspace", "a=b;%c", {}, false, false, 0}},
        true});
+  const FolderChanges& folder = record.folders[0];
   std::vector<std::string> skipped;
-  const RunRecord back = ParseRecord(FormatRecord(record), skipped);
-  EXPECT_TRUE(skipped.empty());
+  // What an uninstall appends comes after, in a section of the folder's name again.
+  RunRecord back = ParseRecord(FormatRecord(record), skipped);
+  const std::string marks =
+      FormatUndone("ptb", {&back.folders[0].files[0]}, {&back.folders[0].entries[1]});
+  back = ParseRecord(FormatRecord(record) + marks, skipped);
+  EXPECT_TRUE(skipped.empty()) << skipped.front();
   ASSERT_EQ(back.folders.size(), 1u);
   const FolderChanges& f = back.folders[0];
   EXPECT_EQ(back.started, record.started);
-  EXPECT_EQ(f.path, record.folders[0].path);
+  EXPECT_EQ(back.packageId, record.packageId);
+  EXPECT_EQ(f.path, folder.path);
   ASSERT_EQ(f.files.size(), 2u);
-  EXPECT_TRUE(f.files[0].replaced);
-  EXPECT_EQ(f.files[0].kept, record.folders[0].files[0].kept);
+  EXPECT_TRUE(f.files[0].replaced && f.files[0].undone && !f.files[1].undone);
+  EXPECT_EQ(f.files[0].kept, folder.files[0].kept);
+  EXPECT_EQ(f.files[0].wrote, folder.files[0].wrote);
+  EXPECT_FALSE(f.files[1].wrote);
   EXPECT_EQ(f.files[1].path, "sub\\50% novo\nnome.jsb");
   EXPECT_EQ(f.newFolders, std::vector<std::string>{"sub"});
   ASSERT_EQ(f.entries.size(), 2u);
   EXPECT_FALSE(f.entries[0].old);
+  EXPECT_EQ(f.entries[0].wrote, "bloco");
   EXPECT_EQ(f.entries[1].old, "a=b;%c");
+  EXPECT_TRUE(f.entries[1].undone && !f.entries[0].undone);
   EXPECT_TRUE(f.putBack);
 }
 
@@ -51,7 +70,12 @@ TEST(Record, LeavesOutWhatItCannotTrust) {
       "Entry1=C:\\c.ini\r\nEntry1.Section=S\r\n"  // no key: the entry is incomplete
       "Surprise=1\r\n"
       "Created2=bad%zzescape\r\n"
-      "Created3=fine.txt\r\n";
+      "Created3=fine.txt\r\n"
+      "Created3=again.txt\r\n"   // a number repeated
+      "Created9.Wrote=1 ff\r\n"  // of no file
+      "Entry2=C:\\c.ini\r\nEntry2.Section=S\r\nEntry2.Key=k\r\nEntry2.Old=a%0D%0Ab=c\r\n"
+      "Entry3=C:\\c.ini\r\nEntry3.Section=S\r\nEntry3.Key=j\r\nEntry3.Old=%zz\r\n"
+      "Entry4=C:\\c.ini\r\nEntry4.Section=S\r\nEntry4.Key=i\r\nEntry4.Old=x%00\r\n";
   std::vector<std::string> skipped;
   const RunRecord record = ParseRecord(text, skipped);
   ASSERT_EQ(record.folders.size(), 1u);
@@ -59,8 +83,11 @@ TEST(Record, LeavesOutWhatItCannotTrust) {
   EXPECT_EQ(record.folders[0].files[0].path, "ok.jss");
   EXPECT_EQ(record.folders[0].files[1].path, "fine.txt");
   EXPECT_TRUE(record.folders[0].newFolders.empty());
-  EXPECT_TRUE(record.folders[0].entries.empty());
-  EXPECT_EQ(skipped.size(), 7u);
+  // An old value with a line break or a NUL, or one that does not read, is kept as untrusted:
+  // the entry is not taken out as if it had none.
+  ASSERT_EQ(record.folders[0].entries.size(), 3u);
+  for (const EntryChange& e : record.folders[0].entries) EXPECT_TRUE(e.untrusted) << e.key;
+  EXPECT_EQ(skipped.size(), 12u);
 }
 
 // Whether a file of the user's is kept rests on this comparison: a file that only begins with the
