@@ -4,14 +4,16 @@ Usage: make_icon.py OUT.ico
 
 Drawn from shapes here rather than kept as a binary file, so that the icon can be changed in a
 text editor and rebuilt with the program. Each size is drawn on its own with 4 x 4 samples a pixel,
-so the small sizes stay sharp.
+so the small sizes stay sharp. Each is stored as a PNG image, which every Windows since Vista reads
+in an icon: a fifth of the bytes of the uncompressed bitmaps, in a program kept small.
 """
 
 import struct
 import sys
+import zlib
 
 SIZES = (16, 24, 32, 48)
-BLUE = (0x9a, 0x4e, 0x1f)  # blue-green-red, as the bitmap stores it
+RED_GREEN_BLUE = (0x1f, 0x4e, 0x9a)
 WHITE = (0xff, 0xff, 0xff)
 
 
@@ -32,8 +34,8 @@ def inside_mark(x, y):
 def image(size):
     n = 4
     rows = []
-    for py in range(size - 1, -1, -1):  # bottom-up, as a DIB is stored
-        row = bytearray()
+    for py in range(size):
+        row = bytearray(b'\0')  # the row's filter: none
         for px in range(size):
             tile = mark = 0
             for sy in range(n):
@@ -45,17 +47,21 @@ def image(size):
             alpha = tile * 255 // (n * n)
             if tile:
                 w = mark / tile
-                row += bytes(round(b * (1 - w) + c * w) for b, c in zip(BLUE, WHITE))
+                row += bytes(round(b * (1 - w) + c * w) for b, c in zip(RED_GREEN_BLUE, WHITE))
             else:
                 row += b'\0\0\0'
             row.append(alpha)
         rows.append(bytes(row))
-    pixels = b''.join(rows)
-    mask_stride = ((size + 31) // 32) * 4
-    mask = b'\0' * (mask_stride * size)  # the alpha channel decides; the mask shows everything
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask),
-                         0, 0, 0, 0)
-    return header + pixels + mask
+    return png(size, b''.join(rows))
+
+
+def png(size, scanlines):
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data)))
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)  # 8 bits, red-green-blue-alpha
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) +
+            chunk(b'IDAT', zlib.compress(scanlines, 9)) + chunk(b'IEND', b''))
 
 
 def main(out):
