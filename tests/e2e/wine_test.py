@@ -190,6 +190,7 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         folder = self.kept_folder(box)
         program = folder + '\\desinstalar.exe'
         kept = box.path(*program[3:].split('\\'))
+        box.write(box.user('17.0', 'ENU') + '/notepad.jss', b"the user's own")
         before = jaws_tree(box)
         install = ('/SILENT', '/versions=all', '/package-dir', 'C:\\pkg')
         dry = subprocess.run([WINE_RUN, sandbox.EXE, *install, '/DRY-RUN'], capture_output=True,
@@ -217,11 +218,13 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         setup['Package']['Version'] = '2.2'
         box.setup(setup)
         box.write('pkg/pastascripts/novo.jss', b'x' * 5000)
+        box.write('pkg/pastascripts/notepad.jss', b'version 2.2')  # over 2.1's, kept first
         self.assertEqual(self.run_cli(sandbox.EXE, *install)[0], 0)
         self.assertEqual(self.reg()['DisplayVersion'][1], '2.2')
         self.assertGreater(os.path.getsize(kept), first)
 
-        # The quiet uninstall as the registry gives it, with no package folder at hand.
+        # The quiet uninstall as the registry gives it, with no package folder at hand: every
+        # version of the Id comes off, and the user's own script is back, not 2.1's.
         quiet = self.reg()['QuietUninstallString'][1]
         path, args = quiet[1:].split('" ', 1)
         shutil.rmtree(box.path('pacote-movido'), True)
