@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 namespace inst {
 namespace {
@@ -68,22 +69,14 @@ TEST(Numbers, DecimalValueRoundsExactlyAtTheEdges) {
 }
 
 TEST(Numbers, AppendPaddedIntegers) {
-  const struct {
-    std::uint64_t value;
-    int width;
-    unsigned base;
-    const char* text;
-  } cases[] = {{0, 0, 10, "x0"},
-               {7, 3, 10, "x007"},
-               {12345, 2, 10, "x12345"},
-               {0, 4, 16, "x0000"},
-               {0xabc, 16, 16, "x0000000000000abc"},
-               {18446744073709551615ull, 0, 10, "x18446744073709551615"}};
-  for (const auto& c : cases) {
-    std::string text = "x";
-    AppendPadded(text, c.value, c.width, c.base);
-    EXPECT_EQ(text, c.text);
+  using Case = std::tuple<std::uint64_t, int, unsigned>;
+  std::string text = "x";
+  for (auto [value, width, base] : {Case{0, 0, 10}, Case{7, 3, 10}, Case{12345, 2, 10},
+                                    Case{0, 4, 16}, Case{0xabc, 16, 16}, Case{~0ull, 0, 10}}) {
+    AppendPadded(text, value, width, base);
+    text += '|';
   }
+  EXPECT_EQ(text, "x0|007|12345|0000|0000000000000abc|18446744073709551615|");
 }
 
 }  // namespace
