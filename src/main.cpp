@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
@@ -45,6 +46,12 @@ class PlanPrinter final : public EventSink {
 };
 
 // The folder as the installer uses it: absolute, no trailing separator except at a root.
+// A message on standard error, in pieces so that the last resort builds no string.
+void Complain(std::initializer_list<const char*> pieces) {
+  std::fputs("instalador: ", stderr);
+  for (const char* piece : pieces) std::fputs(piece, stderr);
+}
+
 std::string FolderPath(std::string path) {
   while (path.size() > 1 && (path.back() == '/' || path.back() == '\\') &&
          !(path.size() == 3 && path[1] == ':'))
@@ -83,7 +90,7 @@ int Run(int argc, char** argv) {
   // Everything but a window answers on the console the program was started from.
   if (frontEnd == nullptr || frontEnd->textual) host::UseParentConsole();
   if (!parsed.ok()) {
-    std::fprintf(stderr, "instalador: %s\n%s", parsed.error.c_str(), usage.c_str());
+    Complain({parsed.error.c_str(), "\n", usage.c_str()});
     return Code(ExitStatus::Usage);
   }
   host::BinaryStandardStreams();
@@ -121,8 +128,8 @@ int Run(int argc, char** argv) {
   }
 
   if (!frontEnd->canRun(env)) {
-    std::fprintf(stderr, "instalador: a interface '%s' não pode rodar aqui\n%s",
-                 std::string(frontEnd->name).c_str(), usage.c_str());
+    Complain({"a interface '", std::string(frontEnd->name).c_str(), "' não pode rodar aqui\n",
+              usage.c_str()});
     return Code(ExitStatus::Usage);
   }
 
@@ -131,8 +138,7 @@ int Run(int argc, char** argv) {
     std::string why;
     std::FILE* file = host::OpenForAppending(options.log, why);
     if (!file) {
-      std::fprintf(stderr, "instalador: não foi possível abrir o log %s: %s\n", options.log.c_str(),
-                   why.c_str());
+      Complain({"não foi possível abrir o log ", options.log.c_str(), ": ", why.c_str(), "\n"});
       return Code(ExitStatus::Usage);
     }
     log = std::make_unique<trace::LogFile>(file);
@@ -140,8 +146,8 @@ int Run(int argc, char** argv) {
     // an empty file: the run does not start.
     log->event(EventLine("start").bare("version", INSTALADOR_VERSION).str());
     if (!log->ok()) {
-      std::fprintf(stderr, "instalador: não foi possível escrever no log %s: %s\n",
-                   options.log.c_str(), log->failure().c_str());
+      Complain({"não foi possível escrever no log ", options.log.c_str(), ": ",
+                log->failure().c_str(), "\n"});
       return Code(ExitStatus::Usage);
     }
   }
@@ -192,8 +198,7 @@ int Run(int argc, char** argv) {
       options.has("uninstall"),
       started};
   const int status = frontEnd->run(services);
-  if (log && !log->ok())
-    std::fprintf(stderr, "instalador: o log está incompleto: %s\n", log->failure().c_str());
+  if (log && !log->ok()) Complain({"o log está incompleto: ", log->failure().c_str(), "\n"});
   return status;
 }
 
@@ -206,9 +211,9 @@ int main(int argc, char** argv) {
   try {
     return inst::Run(argc, argv);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "instalador: erro inesperado: %s\n", e.what());
+    inst::Complain({"erro inesperado: ", e.what(), "\n"});
   } catch (...) {
-    std::fprintf(stderr, "instalador: erro inesperado\n");
+    inst::Complain({"erro inesperado\n"});
   }
   return inst::Code(inst::ExitStatus::Unexpected);
 }

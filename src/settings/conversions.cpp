@@ -1,12 +1,12 @@
 #include "settings/conversions.h"
 
-#include <cerrno>
-#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <string>
+
+#include "text/numbers.h"
 
 namespace inst {
 namespace {
@@ -95,26 +95,21 @@ double LeadingNumber(std::string_view text) {
     in.takeIf('+');
   }
 
-  // The number is rebuilt without the blanks and parsed by strtod: the decimal point is "."
-  // whatever the system's settings say, and is handed to strtod as the locale spells it (a GTK
-  // program runs in the user's locale). strtod rather than from_chars: it is in the Windows
-  // program already, where from_chars for doubles would add 33 KB to a program kept small.
+  // The number is rebuilt without the blanks and the point, and read exactly whatever the
+  // locale's decimal point (a GTK program runs in the user's locale).
   std::string digits;
-  std::int64_t integerDigits = 0;         // significant digits before the point
-  std::int64_t leadingFractionZeros = 0;  // zeros after the point before the first other digit
+  std::int64_t fractionDigits = 0;
   bool any = false, point = false, significant = false;
   for (int c = in.peek();; c = in.peek()) {
     if (isDigit(c)) {
       in.take();
       any = true;
       if (c != '0') significant = true;
-      if (!point && significant) ++integerDigits;
-      if (point && !significant) ++leadingFractionZeros;
+      if (point) ++fractionDigits;
       digits += static_cast<char>(c);
     } else if (c == '.' && !point) {
       in.take();
       point = true;
-      digits += '.';
     } else {
       break;
     }
@@ -148,21 +143,9 @@ double LeadingNumber(std::string_view text) {
   }
   if (!significant) return 0;
 
-  digits += 'e';
-  digits += std::to_string(exponent);
-  if (const std::string_view localePoint = std::localeconv()->decimal_point; localePoint != ".") {
-    if (const std::size_t at = digits.find('.'); at != std::string::npos)
-      digits.replace(at, 1, localePoint);
-  }
-  errno = 0;
-  double value = std::strtod(digits.c_str(), nullptr);
-  // Out of range one way or the other (a value too small for even a subnormal double, or too
-  // large for any); which way the decimal magnitude tells.
-  if (errno == ERANGE && (value == 0 || std::isinf(value))) {
-    const std::int64_t magnitude =
-        integerDigits > 0 ? integerDigits + exponent : exponent - leadingFractionZeros;
-    value = magnitude > 0 ? std::numeric_limits<double>::max() : 0.0;
-  }
+  double value = DecimalValue(digits, exponent - fractionDigits);
+  // Too large for any double: the largest; too small for even a subnormal one: zero.
+  if (std::isinf(value)) value = std::numeric_limits<double>::max();
   if (value == 0) return 0;
   return negative ? -value : value;
 }

@@ -1,8 +1,8 @@
 #include "text/event_line.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+
+#include "text/numbers.h"
 
 namespace inst {
 
@@ -44,14 +44,16 @@ std::string FormatNumber(double value) {
   if (!std::isfinite(value)) return "0";
   if (value == 0) return "0";  // never "-0"
   // The fewest decimals that read back as the same number, as std::to_chars writes it; its
-  // tables would be a sixth of the Windows executable. The program never sets a locale, so the
-  // C library writes and reads a decimal point.
-  char buffer[400];
+  // tables would be a sixth of the Windows executable.
+  const double magnitude = std::fabs(value);
+  std::string text;
   for (int decimals = 0; decimals < 330; ++decimals) {
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    if (std::strtod(buffer, nullptr) == value) break;
+    text = FixedPoint(magnitude, decimals);
+    std::string digits = text;
+    std::erase(digits, '.');
+    if (DecimalValue(digits, -decimals) == magnitude) break;
   }
-  return buffer;
+  return value < 0 ? "-" + text : text;
 }
 
 EventLine& EventLine::bare(std::string_view name, std::string_view value) {

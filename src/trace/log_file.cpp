@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/numbers.h"
+
 namespace inst::trace {
 
 LogFile::~LogFile() {
@@ -27,12 +29,18 @@ std::string IsoTime(std::chrono::system_clock::time_point when) {
   const auto day = floor<days>(ms);
   const year_month_day date{day};
   const hh_mm_ss<milliseconds> time{ms - day};
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
-                static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
-                static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
-                static_cast<int>(time.subseconds().count()));
+  const long long parts[] = {static_cast<int>(date.year()),
+                             static_cast<unsigned>(date.month()),
+                             static_cast<unsigned>(date.day()),
+                             time.hours().count(),
+                             time.minutes().count(),
+                             time.seconds().count(),
+                             time.subseconds().count()};
+  std::string text;
+  for (int i = 0; i < 7; ++i) {
+    AppendPadded(text, static_cast<std::uint64_t>(parts[i]), i == 0 ? 4 : i == 6 ? 3 : 2);
+    text += "--T::.Z"[i];
+  }
   return text;
 }
 

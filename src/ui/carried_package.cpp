@@ -13,7 +13,7 @@ namespace {
 
 void Report(const char* what, const Status& s, bool window = false) {
   const std::string text = what + s.path() + ": " + s.reason();
-  std::fprintf(stderr, "instalador: %s\n", text.c_str());
+  std::fputs(("instalador: " + text + "\n").c_str(), stderr);
   if (window) host::ShowStartupFailure(text);
 }
 
@@ -59,14 +59,15 @@ int WriteBundleCommand(FileSystem& fs, Profile& profile, const std::string& exec
     std::fputs((check::FormatFinding(finding) + "\n").c_str(), stdout);
   }
   if (failed) {
-    std::fprintf(stderr, "instalador: %s não foi gravado: o pacote tem erros\n", output.c_str());
+    std::fputs(("instalador: " + output + " não foi gravado: o pacote tem erros\n").c_str(),
+               stderr);
     return Code(ExitStatus::StartupStop);
   }
   if (Status s = bundle::WriteBundle(executable, packageFolder, output); !s) {
     Report("", s);
     return Code(ExitStatus::Failed);
   }
-  std::printf("gravado: %s\n", output.c_str());
+  std::fputs(("gravado: " + output + "\n").c_str(), stdout);
   return Code(ExitStatus::Done);
 }
 

@@ -9,15 +9,20 @@
 #include "text/ascii.h"
 #include "text/event_line.h"
 #include "text/lines.h"
+#include "text/numbers.h"
 
 namespace inst::undo {
 std::string StampNow() {
   const std::time_t now = std::time(nullptr);
   const std::tm* utc = std::gmtime(&now);
-  char text[32] = "00000000-000000";
-  if (utc != nullptr)
-    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", utc->tm_year + 1900,
-                  utc->tm_mon + 1, utc->tm_mday, utc->tm_hour, utc->tm_min, utc->tm_sec);
+  if (utc == nullptr) return "00000000-000000";
+  const int parts[] = {utc->tm_year + 1900, utc->tm_mon + 1, utc->tm_mday,
+                       utc->tm_hour,        utc->tm_min,     utc->tm_sec};
+  std::string text;
+  for (int i = 0; i < 6; ++i) {
+    if (i == 3) text += '-';
+    AppendPadded(text, static_cast<std::uint64_t>(parts[i]), i == 0 ? 4 : 2);
+  }
   return text;
 }
 

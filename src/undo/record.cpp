@@ -7,6 +7,7 @@
 
 #include "text/ascii.h"
 #include "text/lines.h"
+#include "text/numbers.h"
 
 namespace inst::undo {
 namespace {
@@ -21,9 +22,9 @@ std::string Escaped(std::string_view value) {
   std::string out;
   for (unsigned char c : value) {
     if (c < 0x20 || c == 0x7f || c == '%') {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", c);
-      out += hex;
+      out += '%';
+      out += "0123456789ABCDEF"[c >> 4];
+      out += "0123456789ABCDEF"[c & 0xF];
     } else {
       out += static_cast<char>(c);
     }
@@ -183,9 +184,10 @@ std::string FormatHeader(const std::string& started, const std::string& packageI
 namespace {
 
 std::string DigestText(const FileDigest& d) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%llu %016llx", static_cast<unsigned long long>(d.size),
-                static_cast<unsigned long long>(d.hash));
+  std::string text;
+  AppendPadded(text, d.size, 0);
+  text += ' ';
+  AppendPadded(text, d.hash, 16, 16);
   return text;
 }
 

@@ -4,20 +4,24 @@
 // into a program that must stay small. These throw an exception of the same meaning, which
 // every handler of ours catches as std::exception, as it caught theirs.
 #include <cstdarg>
-#include <cstdio>
+#include <cstddef>
 #include <exception>
 #include <new>
+#include <string>
 
 namespace inst::win32 {
 namespace {
 
 class LibraryError final : public std::exception {
  public:
-  explicit LibraryError(const char* what) {
-    std::snprintf(text_, sizeof text_, "%s", what ? what : "");
+  explicit LibraryError(const char* what) { append(what ? what : ""); }
+  void append(const char* text) {
+    while (*text && used_ + 1 < sizeof text_) text_[used_++] = *text++;
+    text_[used_] = '\0';
   }
   const char* what() const noexcept override { return text_; }
-  char text_[256];
+  char text_[256] = "";
+  std::size_t used_ = 0;
 };
 
 }  // namespace
@@ -44,10 +48,25 @@ void __throw_out_of_range(const char* what) {
   throw inst::win32::LibraryError(what);
 }
 void __throw_out_of_range_fmt(const char* format, ...) {
+  // The library's own messages hold "%s", "%zu" and "%%" alone, all its own formatter reads.
   inst::win32::LibraryError error("");
   va_list args;
   va_start(args, format);
-  std::vsnprintf(error.text_, sizeof error.text_, format, args);
+  for (const char* at = format; *at; ++at) {
+    const char one[2] = {*at, '\0'};
+    if (at[0] == '%' && at[1] == 's') {
+      error.append(va_arg(args, const char*));
+      ++at;
+    } else if (at[0] == '%' && at[1] == 'z' && at[2] == 'u') {
+      error.append(std::to_string(va_arg(args, std::size_t)).c_str());
+      at += 2;
+    } else if (at[0] == '%' && at[1] == '%') {
+      error.append("%");
+      ++at;
+    } else {
+      error.append(one);
+    }
+  }
   va_end(args);
   throw error;
 }
