@@ -24,6 +24,7 @@ from sandbox import Sandbox
 TITLE = 'Instalação do pacote'
 EXE = None
 LOCALE = None  # a pt_BR locale made once for every session of the run
+STARTS = 8  # of the main window alone, after one another, beside the two walked through
 ACTIVATED = re.compile(r'EVENT MANAGER: window:activate for .* in \[application \| instalador\]')
 
 # Keys typed into the main window, and every utterance Orca makes after each, in order.
@@ -84,13 +85,7 @@ class Speech(unittest.TestCase):
         print('silent starts: %d of %d%s' % (len(cls.silent), cls.starts,
                                               ''.join('\n  ' + s for s in cls.silent)))
 
-    def hear(self, box, steps, last_key, status):
-        """Starts the program under a fresh Orca, types each step's key and checks every
-        utterance Orca makes after it; then `last_key` ends the program with `status`.
-
-        A start Orca says nothing of (its first window's activation never reached Orca) is
-        a silent start: a user would not know the program is open. It is counted, and fails.
-        """
+    def orca(self):
         session = orca.Session(LOCALE)
         try:
             session.__enter__()
@@ -99,6 +94,16 @@ class Speech(unittest.TestCase):
             session.__exit__(None, None, None)
             self.fail('Orca could not be started: %s' % e)
         self.addCleanup(session.__exit__, None, None, None)
+        return session
+
+    def hear(self, box, steps, last_key, status):
+        """Starts the program under a fresh Orca, types each step's key and checks every
+        utterance Orca makes after it; then `last_key` ends the program with `status`.
+
+        A start Orca says nothing of (its first window's activation never reached Orca) is
+        a silent start: a user would not know the program is open. It is counted, and fails.
+        """
+        session = self.orca()
         mark = session.mark()
         proc = start(session, box)
         Speech.starts += 1
@@ -142,6 +147,34 @@ class Speech(unittest.TestCase):
         for fault in ('-CRITICAL', '-WARNING', 'runtime error:', 'AddressSanitizer'):
             self.assertNotIn(fault, stderr)
 
+    def test_every_start_is_heard(self):
+        # Starts one after another under one Orca, each announced, each ended by Esc.
+        box = Sandbox()
+        self.addCleanup(box.remove)
+        session = self.orca()
+        title = orca.normalise(MAIN_WINDOW[0][1][0])
+        missed = []
+        for _ in range(STARTS):
+            session.wait_quiet()
+            mark = session.mark()
+            proc = start(session, box)
+            Speech.starts += 1
+            try:
+                session.wait_speech(mark, 10, repr(title), lambda said: title in said)
+                subprocess.run(['xdotool', 'key', 'Escape'], env=session.env,
+                               timeout=d.DEFAULT_WAIT)
+                self.assertEqual(proc.wait(10), 0)
+            except AssertionError:
+                session.keep = True
+                missed.append('%s (%s)' % (self.id(), session.log))
+            finally:
+                if proc.poll() is None:
+                    proc.kill()
+                    proc.wait()
+                proc.stderr.close()
+        Speech.silent += missed
+        self.assertFalse(missed, 'silent starts')
+
     def test_start_up_stop_box(self):
         box = Sandbox()
         self.addCleanup(box.remove)
@@ -156,7 +189,7 @@ class Speech(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    orca.run_in_namespace(110)
+    orca.run_in_namespace(140)
     EXE = os.path.abspath(sys.argv.pop(1))
     LOCALE = tempfile.mkdtemp(prefix='instalador-orca-locale-')
     try:
