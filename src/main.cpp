@@ -190,7 +190,11 @@ int Run(int argc, char** argv) {
       folder,
       exeFolder,
       [&](std::string_view preferred) -> std::unique_ptr<MciPort> {
-        auto device = ui::MakeSoundDevice(hint, preferred, exeFolder);
+        auto device = ui::OpenedOnDemand(
+            [&hint, &exeFolder, preferred = std::string(preferred)] {
+              return ui::MakeSoundDevice(hint, preferred, exeFolder);
+            },
+            ui::MakeSoundDevice("silent", "silent", exeFolder));
         if (!log) return device;
         return std::make_unique<trace::LoggedMciPort>(std::move(device), *log);
       },

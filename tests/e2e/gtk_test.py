@@ -6,6 +6,7 @@ The script runs itself under Xvfb, openbox and a D-Bus session of its own. Scree
 main window, the information window and a message box go to the folder it prints.
 """
 
+import gettext
 import os
 import subprocess
 import sys
@@ -344,6 +345,10 @@ class Installation(Case):
         alert = program.alert()
         self.assertEqual(alert_text(alert), NO_SETUP)
         self.assertEqual([d.role(w) for w in d.windows(program.app)], ['alert'])
+        # Setup.ini gives the title, so there is none: named as GTK names any program's
+        # warning box in this session's language ("Aviso", "Warning").
+        self.assertEqual(alert.get_name(), gettext.translation(
+            'gtk30', '/usr/share/locale', fallback=True).gettext('Warning'))
         # With no window beneath it, the box comes to the front and holds the keyboard.
         d.wait_for(lambda: 'active' in d.states(alert), 'the box to be the active window')
         self.assertFocus(alert, 'push button', 'OK')

@@ -71,6 +71,7 @@ GtkFrontEnd::GtkFrontEnd() : textCss_(gtk_css_provider_new()) {
 }
 
 GtkFrontEnd::~GtkFrontEnd() {
+  if (starting_ != 0) g_source_remove(starting_);
   if (idle_ != 0) g_source_remove(idle_);
   if (placing_ != 0) g_source_remove(placing_);
   for (auto& n : windows_) destroy(*n);
@@ -79,10 +80,21 @@ GtkFrontEnd::~GtkFrontEnd() {
 
 int GtkFrontEnd::run(Host& host) {
   app_ = &host;
-  host.start();
-  if (!host.ended()) gtk_main();
+  // The accessibility bridge registers the program with the screen reader's registry in the
+  // main loop's first idle turn. A window mapped before that can be activated by the window
+  // manager first, and that activation is never sent: the screen reader stays silent at
+  // start. So the start-up runs from the loop, after the bridge's turn.
+  starting_ = g_idle_add_full(G_PRIORITY_LOW, &GtkFrontEnd::startUp, this, nullptr);
+  gtk_main();
   app_ = nullptr;
   return host.exitStatus();
+}
+
+gboolean GtkFrontEnd::startUp(gpointer data) {
+  auto* self = static_cast<GtkFrontEnd*>(data);
+  self->starting_ = 0;
+  self->app_->start();
+  return G_SOURCE_REMOVE;
 }
 
 // GTK sizes a window by its client area; the window manager draws its border and title bar
@@ -143,8 +155,14 @@ void GtkFrontEnd::show(const std::string& text, const std::string& title, MsgIco
   gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
   // Named by its title, as every program's message box is read: the title, then the text its
   // labels already carry. Named by the text, a screen reader would say that text twice and
-  // never the title.
-  atk_object_set_name(gtk_widget_get_accessible(dialog), caption.c_str());
+  // never the title. Without a title (a start-up stop before Setup.ini is read) it keeps the
+  // name GTK gives its kind ("Aviso"); a box of no kind has none, and takes the program's.
+  AtkObject* accessible = gtk_widget_get_accessible(dialog);
+  const char* kindName = atk_object_get_name(accessible);
+  if (!caption.empty())
+    atk_object_set_name(accessible, caption.c_str());
+  else if (kindName == nullptr || *kindName == '\0')
+    atk_object_set_name(accessible, g_get_application_name());
   ++boxesOpen_;
   gtk_dialog_run(GTK_DIALOG(dialog));
   --boxesOpen_;

@@ -60,6 +60,7 @@ class GtkFrontEnd final : public FrontEnd {
   void post(std::function<void()> report);
   void schedule();
   static gboolean drainOne(gpointer self);
+  static gboolean startUp(gpointer self);
   template <class F>
   std::invoke_result_t<F> guarded(F&& f) noexcept;
   void failed(const char* what) noexcept;
@@ -77,6 +78,7 @@ class GtkFrontEnd final : public FrontEnd {
   Host* app_ = nullptr;
   std::vector<std::unique_ptr<NativeWindow>> windows_;
   std::deque<std::function<void()>> reports_;
+  guint starting_ = 0;
   guint idle_ = 0;
   guint placing_ = 0;
   int boxesOpen_ = 0;

@@ -555,8 +555,10 @@ LRESULT Win32FrontEnd::handle(Native& n, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) {
-        DefWindowProcW(n.hwnd, message, wParam, lParam);
+        // Straight to the control, as a dialog does: the system would first give the focus to
+        // the window itself, and a screen reader would announce the window twice.
         applyFocus(n);
+        if (!IsChild(n.hwnd, GetFocus())) DefWindowProcW(n.hwnd, message, wParam, lParam);
         return 0;
       }
       break;
