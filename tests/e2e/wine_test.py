@@ -174,10 +174,9 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         return local + '\\instalador\\bloco-de-notas'
 
     def test_named_install_registers_replaces_and_quiet_uninstall_takes_all_away(self):
-        setup = sandbox.settings()
-        setup['Package'] = {'Name': 'Scripts do Bloco de Notas', 'Version': '2.1',
-                            'Publisher': 'Fulano Scripts', 'Id': 'bloco-de-notas'}
-        box = WineSandbox(setup=setup)
+        package = dict(Package__Name='Scripts do Bloco de Notas', Package__Version='2.1',
+                       Package__Publisher='Fulano Scripts', Package__Id='bloco-de-notas')
+        box = WineSandbox(setup=sandbox.settings(**package))
         folder = self.kept_folder(box)
         program = folder + '\\desinstalar.exe'
         kept = in_prefix(box, program)
@@ -205,8 +204,7 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         first = os.path.getsize(kept)
 
         # A newer version of the same Id replaces the key's version and the kept bundle.
-        setup['Package']['Version'] = '2.2'
-        box.setup(setup)
+        box.setup(sandbox.settings(**dict(package, Package__Version='2.2')))
         box.write('pkg/pastascripts/novo.jss', b'x' * 5000)
         box.write('pkg/pastascripts/notepad.jss', b'version 2.2')  # over 2.1's, kept first
         self.assertEqual(wine(sandbox.EXE, *install)[0], 0)
@@ -225,9 +223,7 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.dirname(kept)))
 
     def test_an_entry_that_cannot_be_written_does_not_fail_the_installation(self):
-        setup = sandbox.settings()
-        setup['Package'] = {'Name': 'Bloco de Notas'}
-        box = WineSandbox(setup=setup)
+        box = WineSandbox(setup=sandbox.settings(Package__Name='Bloco de Notas'))
         # The kept folder's place taken by a file.
         box.write('/'.join(self.kept_folder(box).split('\\')[1:]), b'')
         status, _, err = wine(sandbox.EXE, '/S', '/package-dir', 'C:\\pkg')
@@ -237,9 +233,8 @@ class ListOfInstalledProgramsUnderWine(unittest.TestCase):
                          'o JAWS\\.\n\\Z')
 
     def test_two_installations_of_the_same_id_at_once_with_a_name_of_10000_characters(self):
-        setup = sandbox.settings()
-        setup['Package'] = {'Name': 'Bloco de Notas ' * 667, 'Id': 'bloco-de-notas'}
-        box = WineSandbox(setup=setup)
+        box = WineSandbox(setup=sandbox.settings(Package__Name='Bloco de Notas ' * 667,
+                                                 Package__Id='bloco-de-notas'))
         folder = in_prefix(box, self.kept_folder(box))
         runs = [subprocess.Popen([WINE_RUN, sandbox.EXE, '/S', '/package-dir', 'C:\\pkg'],
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
