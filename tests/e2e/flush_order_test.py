@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 import sandbox
-from sandbox import Sandbox
+from cli_test import Case
 
 TEMP, RECORD, BACKUP = '.instalador-tmp-', 'instalador-backup.ini', '/instalador-backup/'
 CALLS = ('open,openat,creat,write,pwrite64,writev,ftruncate,copy_file_range,sendfile,rename,'
@@ -113,16 +113,13 @@ def check(evs, roots):
     return faults
 
 
-class FlushOrder(unittest.TestCase):
+class FlushOrder(Case):
     maxDiff = None
 
     def traced(self, box, *args, status):
         with tempfile.NamedTemporaryFile('r', suffix='.trace') as out:
-            env = {k: v for k, v in os.environ.items()
-                   if k.lower() not in ('programfiles', 'appdata', 'allusersprofile')}
-            env.update({'programfiles': box.programs, 'APPDATA': box.appdata,
-                        'AllUsersProfile': box.allusers,  # LeakSanitizer cannot run traced
-                        'ASAN_OPTIONS': env.get('ASAN_OPTIONS', '') + ':detect_leaks=0'})
+            env = self.env(box, ASAN_OPTIONS=os.environ.get('ASAN_OPTIONS', '') +
+                           ':detect_leaks=0')  # LeakSanitizer cannot run traced
             proc = subprocess.run(['strace', '-f', '-y', '-qq', '-s', '4096', '-o', out.name,
                                    '-e', 'trace=' + CALLS, sandbox.EXE, *args,
                                    '--package-dir', box.package],
@@ -135,8 +132,7 @@ class FlushOrder(unittest.TestCase):
     def test_install_put_back_and_uninstall(self):
         # ENU is installed over a file of the user's, with the default script and a shared
         # entry; PTB lacks a shared companion of the default script and is put back.
-        box = Sandbox(versions=('17.0',))
-        self.addCleanup(box.remove)
+        box = self.sandbox(versions=('17.0',))
         for lang in ('ENU', 'PTB'):
             box.write(box.user('17.0', lang) + '/notepad.jss', b"the user's own")
         os.remove(box.path(*box.shared('17.0', 'PTB').split('/'), 'default.jsd'))

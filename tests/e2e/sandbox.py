@@ -84,7 +84,7 @@ def settings(**changes):
         if value is None:
             result[section].pop(key, None)
         else:
-            result[section][key] = value
+            result.setdefault(section, {})[key] = value
     return result
 
 

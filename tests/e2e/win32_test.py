@@ -206,6 +206,12 @@ class WindowsProgram(unittest.TestCase):
         self.driver('keys', 'Enter')
         self.assertTrue(self.driver('gone', box_hwnd, 10000)['gone'])
 
+    def said(self):
+        """The open message box's (title, text, has an icon), once it is answered."""
+        box_hwnd, *shown = self.message()
+        self.answer(box_hwnd)
+        return tuple(shown)
+
     def shot(self, name):
         path = os.path.join(SHOTS, name + '.png')
         xwd = subprocess.run(['xwd', '-root', '-display', self.display], capture_output=True,
@@ -426,9 +432,7 @@ class WindowsProgram(unittest.TestCase):
         self.ended(proc, 0)
 
     def test_the_uninstall_window(self):
-        setup = sandbox.settings()
-        setup['Package'] = {'Name': 'Scripts do Bloco de Notas'}
-        box = WineSandbox(setup=setup)
+        box = WineSandbox(setup=sandbox.settings(Package__Name='Scripts do Bloco de Notas'))
         installed = subprocess.run([WINE_RUN, EXE, '/S', '/package-dir', 'C:\\pkg'],
                                    env=self.env, capture_output=True, timeout=120)
         self.assertEqual(installed.returncode, 0, installed.stderr)  # into 17.0 alone
@@ -445,24 +449,19 @@ class WindowsProgram(unittest.TestCase):
         self.assertEqual((acc['name'], acc['shortcut'].upper()), ('Remover', 'ALT+R'))
         self.shot('uninstall-window')
         self.keys('Space', 'Alt+R')
-        box_hwnd, title, text, icon = self.message()
-        self.assertEqual((title, text, icon), ('Remoção de Scripts do Bloco de Notas',
-                                               'Você precisa marcar pelo menos uma versão do '
-                                               'JAWS para remover o pacote!', True))
-        self.answer(box_hwnd)
+        self.assertEqual(self.said(), ('Remoção de Scripts do Bloco de Notas', 'Você precisa '
+                                       'marcar pelo menos uma versão do JAWS para remover o '
+                                       'pacote!', True))
         time.sleep(0.3)
         self.assertEqual(self.focus_text(hwnd), '&Remover')
         self.keys('Shift+Tab', 'Space', 'Alt+R')
-        box_hwnd, title, text, icon = self.message()
-        self.assertEqual((text, icon), ('Remoção concluída. Por favor, reinicie o JAWS.', False))
-        self.answer(box_hwnd)
+        self.assertEqual(self.said()[1:], ('Remoção concluída. Por favor, reinicie o JAWS.', False))
         self.ended(proc, 0)
         self.assertFalse(box.exists(box.user('17.0', 'ENU') + '/notepad.jss'))
         # Nothing left to remove: said, and the program ends.
         proc = self.start(box, extra=('--uninstall', '--ui=win32'))
-        box_hwnd, title, text, icon = self.message()
-        self.assertEqual(text, 'Este pacote não está instalado em nenhuma versão do JAWS.')
-        self.answer(box_hwnd)
+        self.assertEqual(self.said()[1], 'Este pacote não está instalado em nenhuma versão do '
+                                         'JAWS.')
         self.ended(proc, 0)
 
     def information(self, content, lines):
@@ -569,8 +568,7 @@ class WindowsProgram(unittest.TestCase):
         instruction, which Windows does not."""
         box = WineSandbox()
         folder = box.path('Downloads')
-        shutil.rmtree(folder, True)
-        shutil.copytree(box.package, folder)
+        wine_test.replace(box.package, folder)
         shutil.copy(EXE, os.path.join(folder, 'instalador.exe'))
         write_wav(os.path.join(folder, 'Audio', 'abertura.wav'), 5)
         with open(os.path.join(folder, 'Audio', 'abertura.mp3'), 'wb') as f:
@@ -595,9 +593,8 @@ class WindowsProgram(unittest.TestCase):
             return proc.returncode
 
         for sound in ('abertura.wav', 'abertura.mp3'):
-            setup = sandbox.settings(Sound__PlaySound='1', Sound__SoundFile=sound,
-                                     Sound__Volume=None)
-            box.setup(setup)
+            box.setup(sandbox.settings(Sound__PlaySound='1', Sound__SoundFile=sound,
+                                       Sound__Volume=None))
             shutil.copy(box.path('pkg', 'Setup.ini'), folder)
             self.assertEqual(run(here + 'instalador.exe', window=True), 0)
         run(here + 'instalador.exe', '--check')
