@@ -160,7 +160,7 @@ class History {
   std::map<std::string, FileClaims> files_;
   std::map<std::string, EntryClaims> entries_;
   std::set<std::string> folders_;
-  const FileClaims none_;
+  const FileClaims none_{};
   const EntryClaims noEntries_;
 };
 
