@@ -161,7 +161,7 @@ class History {
   std::map<std::string, EntryClaims> entries_;
   std::set<std::string> folders_;
   const FileClaims none_{};
-  const EntryClaims noEntries_;
+  const EntryClaims noEntries_{};
 };
 
 // The walk back through the records of one thing, newest first. A claim already undone by an
