@@ -435,13 +435,16 @@ void Win32FrontEnd::show(const std::string& text, const std::string& title, MsgI
 
 void Win32FrontEnd::showWindow(const Window& window, bool modal) {
   Native* existing = nativeOf(window.name());
-  Native& n = existing && !existing->unloaded ? *existing : create(window);
+  const bool shownBefore = existing && !existing->unloaded;
+  Native& n = shownBefore ? *existing : create(window);
   n.data = &window;
   if (!n.hwnd) {
     failed("CreateWindowExW");
     return;
   }
-  apply(n, Everything(window));
+  // A window just created has had all of it set by its layout; setting it again would only
+  // delay the first window.
+  if (shownBefore) apply(n, Everything(window));
   if (modal && n.ownerWindow) EnableWindow(n.ownerWindow, FALSE);
   ShowWindow(n.hwnd, SW_SHOW);
   BringToFront(n.hwnd);
